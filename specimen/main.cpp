@@ -1,0 +1,3 @@
+#include "specimen/SpecimenProgram.h"
+
+int main(int argc, char** argv) { return RunSpecimenProgram(argc, argv); }
