@@ -1,0 +1,7 @@
+#include "platform/talis/IObjectBroker.h"
+
+namespace Corvane::TalisFramework {
+
+IObjectBroker::~IObjectBroker() = default;
+
+}  // namespace Corvane::TalisFramework
