@@ -29,9 +29,11 @@ Clock::duration ToDuration(const boost::posix_time::time_duration& duration) {
   return std::chrono::microseconds(duration.total_microseconds());
 }
 
-void ApplySettings(struct termios& settings, ISerialPort::BaudRate baudRate,
-                   ISerialPort::CharacterSize characterSize, ISerialPort::Parity parity,
-                   ISerialPort::StopBits stopBits, ISerialPort::FlowControl flowControl) {
+}  // namespace
+
+void SerialPort::ApplySettings(struct termios& settings, BaudRate baudRate,
+                               CharacterSize characterSize, Parity parity, StopBits stopBits,
+                               FlowControl flowControl) {
   cfmakeraw(&settings);
   settings.c_cflag |= CLOCAL | CREAD;
   settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
@@ -57,6 +59,8 @@ void ApplySettings(struct termios& settings, ISerialPort::BaudRate baudRate,
   cfsetispeed(&settings, static_cast<speed_t>(baudRate));
   cfsetospeed(&settings, static_cast<speed_t>(baudRate));
 }
+
+namespace {
 
 // poll() on one descriptor until `deadline`, retried with the time left when a signal
 // interrupts it. Returns the returned events (0 at the deadline) or -1 with errno set.
@@ -222,7 +226,11 @@ std::size_t SerialPort::ReadWithIntervalTimer(ByteArray& data, unsigned maxBytes
       break;
     }
   }
-  if (data.empty() && !endOfInput && maxBytes > 0 && throwOnTimeout) {
+  if (data.empty() && endOfInput) {
+    throw SystemError("SerialPort::ReadWithIntervalTimer: '" + device +
+                      "' hung up (end of input)");
+  }
+  if (data.empty() && maxBytes > 0 && throwOnTimeout) {
     throw Timeout("SerialPort::ReadWithIntervalTimer: '" + device + "' no byte within " +
                   std::to_string(interval.total_milliseconds()) + " ms");
   }

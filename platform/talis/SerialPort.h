@@ -1,5 +1,7 @@
 #pragma once
 
+#include <termios.h>
+
 #include <atomic>
 #include <stdexcept>
 #include <string>
@@ -38,6 +40,11 @@ class SerialPort : public ISerialPort {
 
   const std::string& GetDevice() const { return device; }
 
+  // Turns `settings` into raw mode with the given line settings (what Open applies).
+  static void ApplySettings(struct termios& settings, BaudRate baudRate,
+                            CharacterSize characterSize, Parity parity, StopBits stopBits,
+                            FlowControl flowControl);
+
   // Opens the device (read-write, not as controlling terminal, close-on-exec) and sets
   // raw mode with the given settings; the receiver is enabled and modem control lines
   // are ignored for the connection (CLOCAL). Throws std::logic_error when already open,
@@ -61,8 +68,8 @@ class SerialPort : public ISerialPort {
   bool WaitForPortState(const boost::posix_time::time_duration& timeout, bool& readable,
                         bool& writable, bool throwOnTimeout) override;
 
-  // Ends early, with what was read, at the end of input (a regular file, a device that
-  // reports end of file). Throws Timeout when no byte at all arrived within the first
+  // Ends early, with what was read, when the device hangs up (end of input); a hang-up
+  // before any byte throws SystemError. Throws Timeout when no byte at all arrived within the first
   // `interval` and `throwOnTimeout` is set.
   std::size_t ReadWithIntervalTimer(ByteArray& data, unsigned maxBytes,
                                     const boost::posix_time::time_duration& interval,
