@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <functional>
+#include <memory>
 #include <iostream>
 #include <stdexcept>
 #include <thread>
