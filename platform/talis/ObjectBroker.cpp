@@ -1,5 +1,6 @@
 #include "platform/talis/ObjectBroker.h"
 
+#include <cstring>
 #include <ostream>
 #include <stdexcept>
 
@@ -14,10 +15,28 @@ std::mutex orbMutex;
 CORBA::ORB_ptr sharedOrb = CORBA::ORB::_nil();
 int orbUsers = 0;
 
+// Removes the ORB's options ("-ORBname value") from argc/argv, as ORB_init does.
+void RemoveOrbOptions(int& argc, char** argv) {
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "-ORB", 4) == 0) {
+      ++i;
+      continue;
+    }
+    argv[kept++] = argv[i];
+  }
+  if (argc > 0) {
+    argv[kept] = nullptr;
+    argc = kept;
+  }
+}
+
 CORBA::ORB_ptr AcquireOrb(int& argc, char** argv) {
   std::lock_guard<std::mutex> guard(orbMutex);
   if (orbUsers == 0) {
     sharedOrb = CORBA::ORB_init(argc, argv);
+  } else {
+    RemoveOrbOptions(argc, argv);
   }
   ++orbUsers;
   return CORBA::ORB::_duplicate(sharedOrb);
@@ -163,12 +182,8 @@ void ObjectBroker::DeactivateObject(PortableServer::ServantBase* servant) {
 
 bool ObjectBroker::HasNamingService() {
   RequireInitialized("HasNamingService");
-  try {
-    CORBA::Object_var object = orb->resolve_initial_references("NameService");
-    return !CORBA::is_nil(object);
-  } catch (const CORBA::ORB::InvalidName&) {
-    return false;
-  }
+  CORBA::Object_var object = NamingServiceReference();
+  return !CORBA::is_nil(object);
 }
 
 CORBA::Object_ptr ObjectBroker::ResolveName(const char* name, const char* kind) {
@@ -202,11 +217,23 @@ void ObjectBroker::RequireInitialized(const char* operation) const {
   }
 }
 
-CosNaming::NamingContext_ptr ObjectBroker::NamingContext() {
-  CORBA::Object_var object;
+CORBA::Object_ptr ObjectBroker::NamingServiceReference() {
   try {
-    object = orb->resolve_initial_references("NameService");
+    return orb->resolve_initial_references("NameService");
   } catch (const CORBA::ORB::InvalidName&) {
+    return CORBA::Object::_nil();
+  } catch (const CORBA::NO_RESOURCES& missing) {
+    // omniORB's answer when neither -ORBInitRef nor its configuration names the service.
+    if (missing.minor() == omni::NO_RESOURCES_InitialRefNotFound) {
+      return CORBA::Object::_nil();
+    }
+    throw;
+  }
+}
+
+CosNaming::NamingContext_ptr ObjectBroker::NamingContext() {
+  CORBA::Object_var object = NamingServiceReference();
+  if (CORBA::is_nil(object)) {
     return CosNaming::NamingContext::_nil();
   }
   CosNaming::NamingContext_var context = CosNaming::NamingContext::_narrow(object);
