@@ -162,6 +162,8 @@ void EventTransceiver::Initialize(CORBA::Object* /*self*/) {
     JoinChannel(*newLink);
   } catch (...) {
     LeaveChannel(*newLink);
+    std::lock_guard<std::mutex> lock(mutex);
+    initialized = false;
     throw;
   }
   {
@@ -250,10 +252,13 @@ void EventTransceiver::TransmitEvent(const IEventBase& event) {
   std::shared_ptr<ChannelLink> current;
   {
     std::lock_guard<std::mutex> lock(mutex);
-    if (!initialized && !settings.eventServiceName.empty()) {
-      throw std::logic_error("EventTransceiver::TransmitEvent: called before Initialize");
-    }
     current = link;
+  }
+  if (!current && !settings.eventServiceName.empty()) {
+    // Never report an event as sent when its channel was configured but is not joined.
+    throw std::logic_error("EventTransceiver::TransmitEvent: event '" + event.GetName() +
+                           "' not published: not joined to event channel " +
+                           ChannelText(settings));
   }
   if (!current) {
     std::ostringstream line;

@@ -82,12 +82,14 @@ class EventTransceiver {
   // Joins the configured channel as a supplier and, when receiveEnable, as a consumer.
   // `self` is the advertised reference of the owning servant (may be null). With no
   // channel configured it only logs that events will be logged. Throws ChannelError when
-  // the channel cannot be resolved or joined, std::logic_error when called twice.
+  // the channel cannot be resolved or joined (a later call may try again),
+  // std::logic_error when called again after it succeeded.
   void Initialize(CORBA::Object* self);
 
   // Publishes `event` on the channel before returning; with no channel configured,
   // writes its description on the info stream. Throws TransmitError when the channel
-  // refuses it, std::logic_error before Initialize when a channel is configured.
+  // refuses it, std::logic_error when a channel is configured but not joined (before
+  // Initialize, after it failed, or after Disconnect).
   void TransmitEvent(const IEventBase& event);
 
   // Leaves the channel and waits for deliveries in progress to end; later events from
