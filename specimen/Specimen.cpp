@@ -8,6 +8,7 @@
 #include <string>
 
 #include <boost/bind/bind.hpp>
+#include <boost/make_shared.hpp>
 
 #include "framework/GetErrorDescription.h"
 #include "platform/herald/EventClassFactory.h"

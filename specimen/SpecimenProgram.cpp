@@ -42,8 +42,8 @@ void Serve(int& argc, char**& argv) {
   Corvane::TalisFramework::ObjectBroker broker(true, &logger);
   broker.Initialize(argc, argv);
   Specimen specimen(broker, settings, logger);
-  // The tie does not own the Specimen (release flag off).
-  ServantReference servant(new Servant(specimen, false));
+  // Built from a reference, the tie does not own the Specimen (its release flag is off).
+  ServantReference servant(new Servant(specimen));
   CORBA::Object_var advertised = broker.AdvertizeInstance(servant.servant, serverName.c_str(),
                                                           nullptr);
   boost::shared_ptr<Corvane::Herald::PayloadManagerClient> client =

@@ -134,7 +134,13 @@ std::string DescribeAny(const CORBA::Any& value) {
 CosEventChannelAdmin::EventChannel_ptr ResolveChannel(CORBA::ORB_ptr orb, const std::string& name,
                                                       const std::string& kind) {
   CORBA::Object_var object = orb->resolve_initial_references("NameService");
-  CosNaming::NamingContext_var naming = CosNaming::NamingContext::_narrow(object);
+  return ResolveChannel(object.in(), name, kind);
+}
+
+CosEventChannelAdmin::EventChannel_ptr ResolveChannel(CORBA::Object_ptr namingService,
+                                                      const std::string& name,
+                                                      const std::string& kind) {
+  CosNaming::NamingContext_var naming = CosNaming::NamingContext::_narrow(namingService);
   if (CORBA::is_nil(naming)) {
     throw CORBA::OBJECT_NOT_EXIST();
   }

@@ -40,6 +40,10 @@ std::string DescribeAny(const CORBA::Any& value);
 // exception when it is missing or is no channel.
 CosEventChannelAdmin::EventChannel_ptr ResolveChannel(CORBA::ORB_ptr orb, const std::string& name,
                                                       const std::string& kind);
+// The same, in the naming service given by its reference.
+CosEventChannelAdmin::EventChannel_ptr ResolveChannel(CORBA::Object_ptr namingService,
+                                                      const std::string& name,
+                                                      const std::string& kind);
 
 // Connects a push consumer to a channel for its whole life and queues the structured
 // events pushed to it (other values are dropped). Needs an active root POA manager.

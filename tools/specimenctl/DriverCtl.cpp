@@ -40,7 +40,7 @@ const char kUsage[] =
     "                                      COUNT events or MS without one (default: forever)\n"
     "  publish-gps CHANNEL EVENT TYPE DOMAIN TIME VALID LAT LON\n"
     "                                      push one GPS sample event into the channel\n"
-    "Options: -k KIND  naming-service kind of CHANNEL (default EventChannel).\n"
+    "Options: -k KIND  naming-service kind of CHANNEL (default empty, as eventc binds it).\n"
     "Exit status: 0 done, 1 failure, 2 usage, 3 the driver raised BadParameter.\n";
 
 class UsageError : public std::runtime_error {
@@ -53,7 +53,7 @@ struct Options {
   std::string requester;
   std::string transaction;
   std::string channel;
-  std::string channelKind = "EventChannel";
+  std::string channelKind;
   long waitMs = -1;
   long count = -1;
 };
