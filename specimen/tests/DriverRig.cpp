@@ -75,7 +75,16 @@ SpecimenSettings RigSettings() {
 }
 
 DriverRig::DriverRig(const std::vector<std::string>& extraArgs) {
-  events.CreateChannel(RigNames::kChannel);
+  // A deep queue: the stress test publishes thousands of events faster than the
+  // driver (which also receives and logs each of them) consumes them, and the channel
+  // drops what overflows its queue.
+  int status = -1;
+  Corvane::Testing::RunProgram({"eventc", "-n", RigNames::kChannel, "-q", "1000000", "-ORBInitRef",
+                                naming.InitRef(), "-ORBendPoint", "giop:tcp:127.0.0.1:"},
+                               &status, 30000);
+  if (status != 0) {
+    throw std::runtime_error("eventc could not create the channel");
+  }
   const std::string namingLoc = naming.Corbaloc();
   CORBA::Object_var namingObject = TestOrb()->string_to_object(namingLoc.c_str());
   CosEventChannelAdmin::EventChannel_var channel =
