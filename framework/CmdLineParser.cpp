@@ -122,7 +122,12 @@ class Tokenizer {
       remainder->assign(input, markerPos, std::string::npos);
       return false;
     }
-    token.append(input, pos, end - pos);
+    if (token.empty() && !quoted && (end == input.size() || ClassOf(input[end]) == kSpace)) {
+      // A whole bare word: the common case, built in place.
+      tokens.emplace_back(input, pos, end - pos);
+    } else {
+      token.append(input, pos, end - pos);
+    }
     pos = end;
     return true;
   }
