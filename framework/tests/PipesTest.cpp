@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <exception>
+#include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -156,27 +158,39 @@ TEST(PipesTest, ReportsFailedCallsExactly) {
   }
 }
 
-TEST(PipesTest, PipeFailureIsReported) {
-  // With every descriptor slot taken under a lowered limit, pipe() fails with EMFILE. The
-  // exception is only looked at once the slots are free again: the sanitizers' run time
-  // needs descriptors of its own to check the object.
+int OpenDescriptorCount() {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+
+// Runs action with all descriptor slots but `spare` taken under a lowered limit and
+// returns the message of the Pipes::SystemError it threw. The exception is only looked at
+// once the slots are free again: the sanitizers' run time needs descriptors of its own.
+std::string FailureWithSpareDescriptors(int spare, const std::function<void()>& action) {
   rlimit saved;
-  ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &saved));
+  if (getrlimit(RLIMIT_NOFILE, &saved) != 0) {
+    return "getrlimit failed";
+  }
   rlimit lowered = saved;
   lowered.rlim_cur = 256;
-  ASSERT_EQ(0, setrlimit(RLIMIT_NOFILE, &lowered));
-  Pipes pipes(false);
+  if (setrlimit(RLIMIT_NOFILE, &lowered) != 0) {
+    return "setrlimit failed";
+  }
   std::vector<int> held;
-  for (;;) {
-    const int fd = dup(0);
-    if (fd == -1) {
-      break;
-    }
+  for (int fd = dup(0); fd != -1; fd = dup(0)) {
     held.push_back(fd);
+  }
+  for (int i = 0; i < spare && !held.empty(); ++i) {
+    close(held.back());
+    held.pop_back();
   }
   std::exception_ptr error;
   try {
-    pipes.Open();
+    action();
   } catch (...) {
     error = std::current_exception();
   }
@@ -184,16 +198,35 @@ TEST(PipesTest, PipeFailureIsReported) {
     close(fd);
   }
   setrlimit(RLIMIT_NOFILE, &saved);
-  ASSERT_TRUE(error != nullptr);
-  std::string message;
+  if (error == nullptr) {
+    return "no exception";
+  }
   try {
     std::rethrow_exception(error);
   } catch (const Pipes::SystemError& e) {
-    message = e.what();
+    return e.what();
   } catch (...) {
   }
-  EXPECT_EQ("Pipes pipe() returned error#24 '" + GetErrorDescription(EMFILE) + "'", message);
+  return "another exception";
+}
+
+TEST(PipesTest, PipeFailureIsReported) {
+  Pipes pipes(false);
+  EXPECT_EQ("Pipes pipe() returned error#24 '" + GetErrorDescription(EMFILE) + "'",
+            FailureWithSpareDescriptors(0, [&] { pipes.Open(); }));
   EXPECT_FALSE(pipes.IsReadOpen());
+  EXPECT_FALSE(pipes.IsWriteOpen());
+}
+
+// The first end is duplicated, the second is not: the half-built copy must not keep the
+// first duplicate open.
+TEST(PipesTest, CopyFailingHalfWayLeaksNothing) {
+  Pipes original(true);
+  const int before = OpenDescriptorCount();
+  EXPECT_EQ("Pipes dup(" + std::to_string(original.GetWriteFd()) + ") returned error#24 '" +
+                GetErrorDescription(EMFILE) + "'",
+            FailureWithSpareDescriptors(1, [&] { Pipes copy(original); }));
+  EXPECT_EQ(before, OpenDescriptorCount());
 }
 
 // Holding the lock keeps every member operation usable by the holder and makes other

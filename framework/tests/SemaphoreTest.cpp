@@ -109,10 +109,14 @@ TEST(SemaphoreTest, SignalsDoNotEndAWait) {
       taken += sem.TimedWait(20000, true) ? 1 : 0;
     } catch (const std::exception& e) {
       failure = e.what();
+      waiting.Post();
     }
   });
   for (int round = 0; round < 2; ++round) {
-    ASSERT_TRUE(waiting.TimedWait(10000, false));
+    if (!waiting.TimedWait(10000, false)) {
+      ADD_FAILURE() << "the waiting thread did not get going";
+      break;
+    }
     for (int i = 0; i < 5; ++i) {
       pthread_kill(waiter.native_handle(), SIGUSR1);
       usleep(10000);
