@@ -147,6 +147,19 @@ TEST(EcoHostTest, UnreadableSourceGivesReasonAndStatusOne) {
   }
 }
 
+// The sensor program is an entry point like any other: librunner runs it straight from
+// the library, whose own dependencies the loader then resolves at once.
+TEST(EcoHostTest, LibRunnerRunsTheSensorProgramFromTheLibrary) {
+  ScopedTempDir dir;
+  const std::string samples = dir.File("eco.log");
+  WriteFile(samples, "695\t4130\r\n695\t4127\r\n");
+  ChildProcess runner({LIBRUNNER_PATH, MARISK_PATH, "EcoSensorProgram", samples, "1"});
+  ASSERT_TRUE(runner.Wait(20000));
+  EXPECT_EQ(0, runner.ExitStatus());
+  EXPECT_EQ("695\t4130\n", runner.Output());
+  EXPECT_EQ("", runner.ErrorOutput());
+}
+
 // The controlling side of a pseudo-terminal; its other side is the sensor's serial line.
 class PseudoTerminal {
  public:
