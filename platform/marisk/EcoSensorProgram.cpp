@@ -1,9 +1,9 @@
 #include "platform/marisk/EcoSensorProgram.h"
 
 #include <errno.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -44,7 +44,8 @@ bool ParseArguments(int argc, char** argv, Arguments& arguments) {
   return argc == 2 || ParseCount(argv[2], arguments.maxSamples);
 }
 
-// A terminal device is a serial port; everything else is read as it stands.
+// A character device is taken for a serial line (one that is no terminal then fails to
+// open as one); everything else is read as it stands.
 std::unique_ptr<SampleSource> OpenSource(const std::string& path, const std::string& program) {
   struct stat status;
   if (::stat(path.c_str(), &status) != 0) {
