@@ -1,5 +1,8 @@
 #include "platform/talis/ObjectBroker.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <memory>
@@ -110,9 +113,18 @@ CapturingLogger* ObjectBrokerTest::logger = nullptr;
 ObjectBroker* ObjectBrokerTest::client = nullptr;
 
 TEST_F(ObjectBrokerTest, ServesUnderItsNameAtTheEndPointAndStopsOnRequest) {
-  const std::string port = std::to_string(Corvane::Testing::FreeTcpPort());
-  auto server = StartServer("Echo", {"-ORBendPoint", "giop:tcp:127.0.0.1:" + port});
-  ASSERT_TRUE(server->WaitForOutput("advertised 'Echo' as IOR:", 20000)) << server->ErrorOutput();
+  // The free port may be taken by someone else before the server binds it: retry.
+  std::string port;
+  std::unique_ptr<ChildProcess> server;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    port = std::to_string(Corvane::Testing::FreeTcpPort());
+    server = StartServer("Echo", {"-ORBendPoint", "giop:tcp:127.0.0.1:" + port});
+    if (server->WaitForOutput("advertised 'Echo' as IOR:", 20000)) {
+      break;
+    }
+  }
+  ASSERT_NE(std::string::npos, server->Output().find("advertised 'Echo' as IOR:"))
+      << server->ErrorOutput();
   EXPECT_NE(std::string::npos, server->Output().find("no naming service configured"));
 
   Corvane::Talis::ICommandable_var echo = Commandable("corbaloc::127.0.0.1:" + port + "/Echo");
@@ -160,8 +172,20 @@ TEST_F(ObjectBrokerTest, BindsTheNameInAConfiguredNamingService) {
 }
 
 TEST_F(ObjectBrokerTest, AnUnreachableNamingServiceIsACorbaErrorNotAHang) {
-  // A loopback port nobody listens on.
-  const std::string deadPort = std::to_string(Corvane::Testing::FreeTcpPort());
+  // A loopback port held bound but not listening: connections to it are refused.
+  struct Socket {
+    ~Socket() { close(fd); }
+    int fd;
+  } socketHolder{socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+  const int holder = socketHolder.fd;
+  ASSERT_LE(0, holder);
+  struct sockaddr_in address {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(0, bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  ASSERT_EQ(0, getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length));
+  const std::string deadPort = std::to_string(ntohs(address.sin_port));
   auto server = StartServer(
       "Echo", {"-ORBendPoint", "giop:tcp:127.0.0.1:", "-ORBInitRef",
                "NameService=corbaloc::127.0.0.1:" + deadPort + "/NameService",
