@@ -127,22 +127,12 @@ CORBA::Object_ptr ObjectBroker::AdvertizeInstance(PortableServer::ServantBase* s
 
 void ObjectBroker::ListenForRequests() {
   RequireInitialized("ListenForRequests");
-  if (shutdownRequested) {
-    return;
-  }
-  try {
-    orb->run();
-  } catch (const CORBA::BAD_INV_ORDER&) {
-    // A request may ask for the shutdown before this thread enters the loop.
-    if (!shutdownRequested) {
-      throw;
-    }
-  }
+  // Returns at once when the shutdown was requested before the loop was entered.
+  orb->run();
 }
 
 void ObjectBroker::RequestShutdown() {
   RequireInitialized("RequestShutdown");
-  shutdownRequested = true;
   orb->shutdown(false);
 }
 

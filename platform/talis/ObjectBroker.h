@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,6 +52,7 @@ class ObjectBroker : public IObjectBroker {
   CORBA::Object_ptr AdvertizeInstance(PortableServer::ServantBase* servant, const char* name,
                                       const char* kind) override;
 
+  // Returns at once when RequestShutdown came first.
   void ListenForRequests() override;
   // orb->shutdown(false): returns at once, ListenForRequests returns soon after.
   void RequestShutdown() override;
@@ -86,7 +86,6 @@ class ObjectBroker : public IObjectBroker {
   CORBA::ORB_var orb;
   PortableServer::POA_var rootPOA;
   PortableServer::POA_var insPOA;
-  std::atomic<bool> shutdownRequested{false};
   std::mutex activationsMutex;
   std::map<PortableServer::ServantBase*, Activation> activations;
 };

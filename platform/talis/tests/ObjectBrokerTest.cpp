@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -245,6 +247,23 @@ TEST(ObjectBrokerLifetimeTest, BrokersShareTheOrbUntilTheLastIsDestroyed) {
     first.reset();
     EXPECT_EQ("echo:again", roundTrip(*second));
   }
+}
+
+TEST(ObjectBrokerLifetimeTest, AShutdownRequestedBeforeTheLoopEndsItAtOnce) {
+  // A request may ask for the shutdown before the main thread enters the loop.
+  CapturingLogger log;
+  ObjectBroker broker(true, &log);
+  std::string program = "early";
+  std::string option = "-ORBendPoint";
+  std::string endPoint = "giop:tcp:127.0.0.1:";
+  char* argv[] = {program.data(), option.data(), endPoint.data(), nullptr};
+  int argc = 3;
+  char** args = argv;
+  broker.Initialize(argc, args);
+  broker.RequestShutdown();
+  auto loop = std::async(std::launch::async, [&broker] { broker.ListenForRequests(); });
+  ASSERT_EQ(std::future_status::ready, loop.wait_for(std::chrono::seconds(20)));
+  EXPECT_NO_THROW(loop.get());
 }
 
 }  // namespace
