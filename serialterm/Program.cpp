@@ -6,8 +6,8 @@
 
 #include <cctype>
 #include <functional>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <typeinfo>
