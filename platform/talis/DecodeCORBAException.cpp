@@ -29,8 +29,7 @@ std::string DecodeSystemException(const CORBA::SystemException& exception) {
     text << minorName;
   } else {
     char number[16];
-    std::snprintf(number, sizeof number, "0x%08lx",
-                  static_cast<unsigned long>(exception.minor()));
+    std::snprintf(number, sizeof number, "0x%08lx", static_cast<unsigned long>(exception.minor()));
     text << number;
   }
   text << " completed=" << CompletionName(exception.completed());
@@ -44,7 +43,8 @@ std::string DecodeCORBAException(const CORBA::Exception& exception) {
     return DecodeSystemException(*system);
   }
   std::string text = exception._rep_id();
-  if (const Corvane::Talis::BadParameter* refusal = Corvane::Talis::BadParameter::_downcast(&exception)) {
+  if (const Corvane::Talis::BadParameter* refusal =
+          Corvane::Talis::BadParameter::_downcast(&exception)) {
     text += " parameter='";
     text += static_cast<const char*>(refusal->parameter);
     text += "' reason='";

@@ -77,8 +77,8 @@ class ISerialPort {
 
   // Waits at most `timeout` for the states asked for on entry (`readable`, `writable`)
   // and says on return which hold. Returns true when one of them holds.
-  virtual bool WaitForPortState(const boost::posix_time::time_duration& timeout,
-                                bool& readable, bool& writable, bool throwOnTimeout) = 0;
+  virtual bool WaitForPortState(const boost::posix_time::time_duration& timeout, bool& readable,
+                                bool& writable, bool throwOnTimeout) = 0;
 
   // Replaces `data` with at most `maxBytes` bytes read from the port. The read ends when
   // no byte arrives within `interval` (also before the first), when the byte

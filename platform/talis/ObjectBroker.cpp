@@ -237,8 +237,8 @@ CosNaming::NamingContext_ptr ObjectBroker::NamingContext() {
 void ObjectBroker::BindName(const char* name, const char* kind, CORBA::Object_ptr object) {
   CosNaming::NamingContext_var context = NamingContext();
   if (CORBA::is_nil(context)) {
-    logger.infoStream << "ObjectBroker: no naming service configured; '" << name
-                      << "' is not bound" << std::endl;
+    logger.infoStream << "ObjectBroker: no naming service configured; '" << name << "' is not bound"
+                      << std::endl;
     return;
   }
   CosNaming::Name entry;

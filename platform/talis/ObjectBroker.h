@@ -68,7 +68,7 @@ class ObjectBroker : public IObjectBroker {
 
  private:
   void RequireInitialized(const char* operation) const;
-  CORBA::Object_ptr NamingServiceReference();  // owning; nil when none is configured
+  CORBA::Object_ptr NamingServiceReference();    // owning; nil when none is configured
   CosNaming::NamingContext_ptr NamingContext();  // owning; nil when none is configured
   void BindName(const char* name, const char* kind, CORBA::Object_ptr object);
   CORBA::Object_ptr Activate(PortableServer::POA_ptr poa, PortableServer::ServantBase* servant,

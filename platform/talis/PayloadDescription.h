@@ -62,6 +62,5 @@ class PayloadDescription {
 
 BOOST_CLASS_IMPLEMENTATION(Corvane::TalisFramework::PayloadDescription,
                            boost::serialization::object_class_info)
-BOOST_CLASS_TRACKING(Corvane::TalisFramework::PayloadDescription,
-                     boost::serialization::track_never)
+BOOST_CLASS_TRACKING(Corvane::TalisFramework::PayloadDescription, boost::serialization::track_never)
 BOOST_CLASS_VERSION(Corvane::TalisFramework::PayloadDescription, 0)

@@ -167,8 +167,8 @@ void SerialPort::Write(const ByteArray& data) {
   }
 }
 
-bool SerialPort::WaitForPortState(const boost::posix_time::time_duration& timeout,
-                                  bool& readable, bool& writable, bool throwOnTimeout) {
+bool SerialPort::WaitForPortState(const boost::posix_time::time_duration& timeout, bool& readable,
+                                  bool& writable, bool throwOnTimeout) {
   const int portFd = RequireOpen("WaitForPortState");
   const bool wantRead = readable;
   const bool wantWrite = writable;
@@ -227,8 +227,7 @@ std::size_t SerialPort::ReadWithIntervalTimer(ByteArray& data, unsigned maxBytes
     }
   }
   if (data.empty() && endOfInput) {
-    throw SystemError("SerialPort::ReadWithIntervalTimer: '" + device +
-                      "' hung up (end of input)");
+    throw SystemError("SerialPort::ReadWithIntervalTimer: '" + device + "' hung up (end of input)");
   }
   if (data.empty() && maxBytes > 0 && throwOnTimeout) {
     throw Timeout("SerialPort::ReadWithIntervalTimer: '" + device + "' no byte within " +

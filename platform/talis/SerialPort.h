@@ -73,8 +73,7 @@ class SerialPort : public ISerialPort {
   // `interval` and `throwOnTimeout` is set.
   std::size_t ReadWithIntervalTimer(ByteArray& data, unsigned maxBytes,
                                     const boost::posix_time::time_duration& interval,
-                                    const unsigned char* terminator,
-                                    bool throwOnTimeout) override;
+                                    const unsigned char* terminator, bool throwOnTimeout) override;
 
  private:
   int RequireOpen(const char* operation) const;

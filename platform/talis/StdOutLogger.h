@@ -17,8 +17,8 @@ class StdOutLogger : public Logger {
   StdOutLogger(const char* name, int timestamps, LogType level);
 
   // The line as written, without its line end; `stamp` empty means no stamp.
-  static std::string FormatLine(const std::string& stamp, const std::string& name,
-                                LogType type, const std::string& text);
+  static std::string FormatLine(const std::string& stamp, const std::string& name, LogType type,
+                                const std::string& text);
   // The current UTC time as "YYYY-MM-DD HH:MM:SS.uuuuuu".
   static std::string TimeStamp();
 

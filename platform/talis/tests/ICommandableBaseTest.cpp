@@ -49,14 +49,12 @@ TEST(ICommandableBaseTest, SendCommandWorkaroundTurnsEachExceptionIntoItsRecord)
   };
   const Case cases[] = {
       {"answers", [](CORBA::Any_out r) { Answer(r, "Time=1"); }, false, "", "", false, "Time=1"},
-      {"refuses",
-       [](CORBA::Any_out) { ThrowCORBAException2<BadParameter>("speed", "too fast"); }, true,
-       "speed", "too fast", false, nullptr},
-      {"refuses without texts", [](CORBA::Any_out) { ThrowCORBAException2<BadParameter>(); },
-       true, "", "", false, nullptr},
-      {"answers later",
-       [](CORBA::Any_out) { ThrowCORBAException2<WillCompleteAsynchronously>(); }, false, "",
-       "", true, nullptr},
+      {"refuses", [](CORBA::Any_out) { ThrowCORBAException2<BadParameter>("speed", "too fast"); },
+       true, "speed", "too fast", false, nullptr},
+      {"refuses without texts", [](CORBA::Any_out) { ThrowCORBAException2<BadParameter>(); }, true,
+       "", "", false, nullptr},
+      {"answers later", [](CORBA::Any_out) { ThrowCORBAException2<WillCompleteAsynchronously>(); },
+       false, "", "", true, nullptr},
       {"answers, then refuses",
        [](CORBA::Any_out r) {
          Answer(r, "partial");

@@ -176,8 +176,8 @@ TEST(LoggerTest, LockKeepsOtherThreadsLinesOut) {
   {
     std::lock_guard<Logger> guard(logger);
     logger.infoStream << "held 1" << std::endl;
-    other = std::async(std::launch::async,
-                       [&logger] { logger.errorStream << "other" << std::endl; });
+    other =
+        std::async(std::launch::async, [&logger] { logger.errorStream << "other" << std::endl; });
     // Gives the other thread time to reach its line end while the lock is held.
     EXPECT_EQ(std::future_status::timeout, other.wait_for(std::chrono::milliseconds(50)));
     logger.infoStream << "held 2" << std::endl;

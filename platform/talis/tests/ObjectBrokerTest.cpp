@@ -162,8 +162,8 @@ TEST_F(ObjectBrokerTest, AnEmptyNameAdvertisesWithoutAKey) {
 
 TEST_F(ObjectBrokerTest, BindsTheNameInAConfiguredNamingService) {
   Corvane::Testing::NamingService naming;
-  auto server = StartServer("Echo", {"-ORBendPoint", "giop:tcp:127.0.0.1:", "-ORBInitRef",
-                                     naming.InitRef()});
+  auto server =
+      StartServer("Echo", {"-ORBendPoint", "giop:tcp:127.0.0.1:", "-ORBInitRef", naming.InitRef()});
   ASSERT_TRUE(server->WaitForOutput("advertised 'Echo'", 20000)) << server->ErrorOutput();
   EXPECT_NE(std::string::npos, server->Output().find("bound 'Echo' (kind 'test')"));
 

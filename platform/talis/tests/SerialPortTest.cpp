@@ -115,8 +115,7 @@ TEST(SerialPortSettingsTest, ApplySettingsSetsRawModeAndTheLine) {
       {BaudRate::Baud19200, CharacterSize::Bits8, Parity::None, StopBits::One, FlowControl::None},
       {BaudRate::Baud115200, CharacterSize::Bits7, Parity::Even, StopBits::Two,
        FlowControl::Hardware},
-      {BaudRate::Baud9600, CharacterSize::Bits5, Parity::Odd, StopBits::One,
-       FlowControl::Software},
+      {BaudRate::Baud9600, CharacterSize::Bits5, Parity::Odd, StopBits::One, FlowControl::Software},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(ISerialPort::BaudRateToNum(c.baud));
@@ -135,7 +134,8 @@ TEST(SerialPortSettingsTest, ApplySettingsSetsRawModeAndTheLine) {
     EXPECT_EQ(c.parity == Parity::Odd, (settings.c_cflag & PARODD) != 0);
     EXPECT_EQ(c.stop == StopBits::Two, (settings.c_cflag & CSTOPB) != 0);
     EXPECT_EQ(c.flow == FlowControl::Hardware, (settings.c_cflag & CRTSCTS) != 0);
-    EXPECT_EQ(c.flow == FlowControl::Software, (settings.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF));
+    EXPECT_EQ(c.flow == FlowControl::Software,
+              (settings.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF));
     EXPECT_EQ(static_cast<tcflag_t>(CLOCAL | CREAD), settings.c_cflag & (CLOCAL | CREAD));
     EXPECT_EQ(0u, settings.c_lflag & (ICANON | ECHO | ISIG));
     EXPECT_EQ(0u, settings.c_oflag & OPOST);
@@ -314,9 +314,8 @@ TEST(ISerialPortTest, NumToBaudRateTakesTheStandardRatesOnly) {
     unsigned long rate;
     speed_t code;
   };
-  const Case cases[] = {{50, B50},         {300, B300},         {9600, B9600},
-                        {19200, B19200},   {57600, B57600},     {115200, B115200},
-                        {921600, B921600}, {4000000, B4000000}};
+  const Case cases[] = {{50, B50},       {300, B300},       {9600, B9600},     {19200, B19200},
+                        {57600, B57600}, {115200, B115200}, {921600, B921600}, {4000000, B4000000}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rate);
     const ISerialPort::BaudRate baud = ISerialPort::NumToBaudRate(c.rate);
