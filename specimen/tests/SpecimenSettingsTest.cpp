@@ -161,6 +161,16 @@ TEST(SpecimenSettingsTest, KeepsTheLowEightBitsOfBoardNumbers) {
   }
 }
 
+TEST(SpecimenSettingsTest, TheExampleFileLoads) {
+  SpecimenSettings settings;
+  settings.Load(std::string(SPECIMEN_SOURCE_DIR) + "/Specimen-config.example.xml");
+  EXPECT_EQ("Specimen", settings.GetServerName());
+  EXPECT_EQ("SpecimenChannel", settings.GetEventTransceiverSettings().eventServiceName);
+  EXPECT_EQ("GPSSample", settings.GetGPSEventSettings().GetName());
+  EXPECT_EQ(258, settings.GetPayloadManagerClientSettings().GetPayloadDescription().boardID * 256 +
+                     settings.GetPayloadManagerClientSettings().GetPayloadDescription().taskID);
+}
+
 TEST(SpecimenSettingsTest, MissingFileNamesTheErrorNumber) {
   Corvane::Testing::ScopedTempDir dir;
   const std::string path = dir.File("absent.xml");
