@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <iostream>
 #include <thread>
 #include <typeinfo>
@@ -62,12 +62,10 @@ class ScopedFd {
 IPCConnect::SystemError::SystemError(const std::string& message, int number)
     : std::runtime_error(FormatSystemError(message, number)), errorNumber(number) {}
 
-IPCConnect::SystemError::SystemError(const std::string& message)
-    : SystemError(message, errno) {}
+IPCConnect::SystemError::SystemError(const std::string& message) : SystemError(message, errno) {}
 
 std::string IPCConnect::SystemError::FormatSystemError(const std::string& message, int number) {
-  return message + " (error #" + std::to_string(number) + ": " + GetErrorDescription(number) +
-         ")";
+  return message + " (error #" + std::to_string(number) + ": " + GetErrorDescription(number) + ")";
 }
 
 IPCConnect::IPCConnect(const std::string& name)
@@ -92,7 +90,8 @@ socklen_t IPCConnect::BuildAddress(const std::string& name, sockaddr_un& addr) {
 
 IPCConnect::ConnectionHolder IPCConnect::StartServer(const RequestSignal::slot_type& handler) {
   if (pListenerThread) {
-    throw std::runtime_error("IPCConnect::StartServer: the listener thread has already been started");
+    throw std::runtime_error(
+        "IPCConnect::StartServer: the listener thread has already been started");
   }
   if (listenFd != -1) {
     throw std::runtime_error("IPCConnect::StartServer: the socket is already open");
@@ -186,8 +185,8 @@ std::string IPCConnect::CallServer(const std::string& request) {
                              std::to_string(written) + " were accepted");
   }
   if (RetryOnEintr([&] { return ::shutdown(fd, SHUT_WR); }) == -1) {
-    throw SystemError(
-        "IPCConnect::CallServer: failed while shutting down writes to the connection", errno);
+    throw SystemError("IPCConnect::CallServer: failed while shutting down writes to the connection",
+                      errno);
   }
   char buffer[kMaxMessageBytes];
   const ssize_t count = RetryOnEintr([&] { return ::read(fd, buffer, sizeof buffer); });
@@ -254,17 +253,15 @@ void IPCConnect::ListenerThread() {
 void IPCConnect::ServeConnection(int connection) {
   if (PeerMayCall(connection) && WaitForRequest(connection)) {
     char buffer[kMaxMessageBytes];
-    const ssize_t count =
-        RetryOnEintr([&] { return ::read(connection, buffer, sizeof buffer); });
+    const ssize_t count = RetryOnEintr([&] { return ::read(connection, buffer, sizeof buffer); });
     if (count > 0) {
       const std::string request(buffer, static_cast<size_t>(count));
       std::string response;
       EmitRequest(request, response);
       if (!response.empty()) {
         // A client that has gone only loses its answer: MSG_NOSIGNAL keeps SIGPIPE away.
-        RetryOnEintr([&] {
-          return ::send(connection, response.data(), response.size(), MSG_NOSIGNAL);
-        });
+        RetryOnEintr(
+            [&] { return ::send(connection, response.data(), response.size(), MSG_NOSIGNAL); });
       }
       RetryOnEintr([&] { return ::shutdown(connection, SHUT_RDWR); });
     }

@@ -38,8 +38,8 @@ class IPCConnect {
       boost::signals2::signal<void(IPCConnect&, const std::string& request, std::string& response)>;
   using ConnectionHolder = boost::shared_ptr<boost::signals2::scoped_connection>;
 
-  static const size_t kMaxMessageBytes = 4096;
-  static const int kRequestSilenceMs = 2000;
+  static constexpr size_t kMaxMessageBytes = 4096;
+  static constexpr int kRequestSilenceMs = 2000;
 
   // A failed system call: the message, then " (error #N: <system text>)".
   class SystemError : public std::runtime_error {

@@ -35,7 +35,9 @@ bool Program::EqualsIgnoreCase(const std::string& left, const std::string& right
   return true;
 }
 
-void Program::PrintLine(const std::string& line) { std::cout << line << std::endl; }
+void Program::PrintLine(const std::string& line) {
+  std::cout << line << std::endl;
+}
 
 int Program::Run(const std::vector<std::string>& args) {
   if (args.empty()) {
