@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -184,6 +185,36 @@ TEST_F(SerialPortTest, WritesEveryByteAndReadsWhatArrives) {
   ByteArray data;
   EXPECT_EQ(3u, port->ReadWithIntervalTimer(data, 1024, milliseconds(50), nullptr, false));
   EXPECT_EQ("abc", data.ToString());
+}
+
+TEST_F(SerialPortTest, OneThreadWritesWhileAnotherReads) {
+  OpenDefault();
+  std::string expected;
+  for (int i = 0; i < 200; ++i) {
+    expected += "line " + std::to_string(i) + "\n";
+  }
+  // The device echoes what it receives.
+  std::thread device([&] {
+    const std::string received = ReadMaster(expected.size());
+    WriteMaster(received);
+  });
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < expected.size(); at += 7) {
+      port->Write(ByteArray(expected.substr(at, 7)));
+      port->GetCts();
+    }
+  });
+  std::string echoed;
+  ByteArray data;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (echoed.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
+    port->ReadWithIntervalTimer(data, 1024, milliseconds(50), nullptr, false);
+    echoed += data.ToString();
+    port->GetDcd();
+  }
+  writer.join();
+  device.join();
+  EXPECT_EQ(expected, echoed);
 }
 
 TEST_F(SerialPortTest, ReadEndsOnTerminatorOnCountAndOnInterval) {
