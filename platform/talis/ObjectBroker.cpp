@@ -127,12 +127,22 @@ CORBA::Object_ptr ObjectBroker::AdvertizeInstance(PortableServer::ServantBase* s
 
 void ObjectBroker::ListenForRequests() {
   RequireInitialized("ListenForRequests");
-  // Returns at once when the shutdown was requested before the loop was entered.
-  orb->run();
+  if (shutdownRequested) {
+    return;
+  }
+  try {
+    orb->run();
+  } catch (const CORBA::BAD_INV_ORDER&) {
+    // The ORB refuses to run once a shutdown requested meanwhile has completed.
+    if (!shutdownRequested) {
+      throw;
+    }
+  }
 }
 
 void ObjectBroker::RequestShutdown() {
   RequireInitialized("RequestShutdown");
+  shutdownRequested = true;
   orb->shutdown(false);
 }
 

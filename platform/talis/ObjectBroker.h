@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -86,6 +87,7 @@ class ObjectBroker : public IObjectBroker {
   CORBA::ORB_var orb;
   PortableServer::POA_var rootPOA;
   PortableServer::POA_var insPOA;
+  std::atomic<bool> shutdownRequested{false};
   std::mutex activationsMutex;
   std::map<PortableServer::ServantBase*, Activation> activations;
 };

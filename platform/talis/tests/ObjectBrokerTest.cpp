@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -261,6 +262,18 @@ TEST(ObjectBrokerLifetimeTest, AShutdownRequestedBeforeTheLoopEndsItAtOnce) {
   char** args = argv;
   broker.Initialize(argc, args);
   broker.RequestShutdown();
+  // Let the asynchronous shutdown complete first: the ORB then refuses to run at all.
+  bool completed = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!completed && std::chrono::steady_clock::now() < deadline) {
+    try {
+      broker.GetORB()->work_pending();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    } catch (const CORBA::BAD_INV_ORDER&) {
+      completed = true;
+    }
+  }
+  ASSERT_TRUE(completed);
   auto loop = std::async(std::launch::async, [&broker] { broker.ListenForRequests(); });
   ASSERT_EQ(std::future_status::ready, loop.wait_for(std::chrono::seconds(20)));
   EXPECT_NO_THROW(loop.get());
