@@ -132,9 +132,13 @@ EventTransceiver::~EventTransceiver() {
 
 void EventTransceiver::RegisterEventClassFactory(const EventType& type,
                                                  EventClassFactory* factory) {
-  std::unique_ptr<EventClassFactory> owned(factory);
+  RegisterEventClassFactory(type, boost::shared_ptr<EventClassFactory>(factory));
+}
+
+void EventTransceiver::RegisterEventClassFactory(const EventType& type,
+                                                 boost::shared_ptr<EventClassFactory> factory) {
   std::lock_guard<std::mutex> lock(mutex);
-  factories[type] = std::move(owned);
+  factories[type] = std::move(factory);
 }
 
 EventTransceiver::EventSignal& EventTransceiver::SignalForEventName(const std::string& name) {
@@ -327,14 +331,17 @@ boost::shared_ptr<IEventBase> EventTransceiver::BuildEvent(
     const CosNotification::StructuredEvent& notification) {
   const EventType type(notification.header.fixed_header.event_type.type_name.in(),
                        notification.header.fixed_header.event_type.domain_name.in());
-  boost::shared_ptr<IEventBase> event;
+  boost::shared_ptr<EventClassFactory> factory;
   {
-    // Held while the factory runs, so that a replacing registration cannot delete it.
     std::lock_guard<std::mutex> lock(mutex);
     const auto found = factories.find(type);
     if (found != factories.end()) {
-      event = found->second->CreateCustomEvent(notification, broker);
+      factory = found->second;
     }
+  }
+  boost::shared_ptr<IEventBase> event;
+  if (factory) {
+    event = factory->CreateCustomEvent(notification, broker);
   }
   if (!event) {
     event.reset(new GenericEvent());

@@ -73,6 +73,9 @@ class EventTransceiver {
   // Takes ownership of `factory` (deleted with this object or when replaced by a later
   // factory for the same type).
   void RegisterEventClassFactory(const EventType& type, EventClassFactory* factory);
+  // Shares `factory` with the caller.
+  void RegisterEventClassFactory(const EventType& type,
+                                 boost::shared_ptr<EventClassFactory> factory);
   // The signal fired for each delivered event of that name (after alias mapping). The
   // signal lives as long as this object.
   EventSignal& SignalForEventName(const std::string& name);
@@ -124,7 +127,7 @@ class EventTransceiver {
   TalisFramework::Logger& logger;
 
   mutable std::mutex mutex;  // guards factories, signals and the pointer to link
-  std::map<EventType, std::unique_ptr<EventClassFactory>> factories;
+  std::map<EventType, boost::shared_ptr<EventClassFactory>> factories;
   std::map<std::string, std::unique_ptr<EventSignal>> signals;
   EventSignal allEventsSignal;
   std::shared_ptr<ChannelLink> link;

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/herald/DataSetEvent.h"
@@ -265,6 +267,36 @@ TEST_F(EventTransceiverTest, AThrowingHandlerStopsNeitherLaterHandlersNorLaterEv
   // Displayed in full, except the names on the do-not-display list.
   EXPECT_EQ(2, receiverLog.Count("INFO: EventTransceiver: received GenericEvent name='loud'"));
   EXPECT_EQ(0, receiverLog.Count("name='quiet'")) << receiverLog.Text();
+}
+
+TEST_F(EventTransceiverTest, ThreadsTransmittingAtOnceLoseNoEvent) {
+  EventTransceiverSettings settings = ChannelSettings(true);
+  settings.displayReceivedEvents = false;
+  EventTransceiver sender(ChannelSettings(false), broker, senderLog);
+  EventTransceiver receiver(settings, broker, receiverLog);
+  Collector<GenericEvent> all;
+  all.Connect(receiver.SignalForAllEvents());
+  sender.Initialize(nullptr);
+  receiver.Initialize(nullptr);
+
+  constexpr int kThreads = 4;
+  constexpr int kEach = 25;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kEach; ++i) {
+        sender.TransmitEvent(GenericEvent("e" + std::to_string(t) + "_" + std::to_string(i),
+                                          EventType("T", "D")));
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  ASSERT_TRUE(all.WaitFor(kThreads * kEach));
+  const std::vector<std::string> seen = all.Descriptions();
+  EXPECT_EQ(static_cast<std::size_t>(kThreads * kEach),
+            std::set<std::string>(seen.begin(), seen.end()).size());
 }
 
 TEST_F(EventTransceiverTest, DirectStructuredPushIsDeliveredAndDisplayedShortly) {
