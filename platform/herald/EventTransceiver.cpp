@@ -221,6 +221,10 @@ void EventTransceiver::JoinChannel(ChannelLink& newLink) {
 }
 
 void EventTransceiver::LeaveChannel(ChannelLink& oldLink) {
+  // Deliveries stop first, so that the channel's goodbye and late pushes go unnoticed.
+  if (oldLink.consumer != nullptr) {
+    oldLink.consumer->Close();
+  }
   // The channel may already be gone; leaving is best effort.
   if (!CORBA::is_nil(oldLink.fromChannel.in())) {
     try {
@@ -239,7 +243,6 @@ void EventTransceiver::LeaveChannel(ChannelLink& oldLink) {
     }
   }
   if (oldLink.consumer != nullptr) {
-    oldLink.consumer->Close();
     broker.DeactivateObject(oldLink.consumer);
     oldLink.consumer->_remove_ref();
     oldLink.consumer = nullptr;
