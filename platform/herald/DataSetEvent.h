@@ -20,7 +20,8 @@ class DataSetEvent : public LocatedEventBase {
  public:
   DataSetEvent(const EventSettings& eventSettings, TalisFramework::IObjectBroker& eventBroker)
       : LocatedEventBase(eventSettings, eventBroker) {}
-  explicit DataSetEvent(TalisFramework::IObjectBroker& eventBroker) : LocatedEventBase(eventBroker) {}
+  explicit DataSetEvent(TalisFramework::IObjectBroker& eventBroker)
+      : LocatedEventBase(eventBroker) {}
 
   void SetDataSetName(const std::string& name) { dataSetName = name; }
   // Literal content: a copy of the bytes; forgets any file.

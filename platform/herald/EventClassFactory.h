@@ -1,8 +1,7 @@
 #pragma once
 
-#include <boost/shared_ptr.hpp>
-
 #include <COS/CosNotification.hh>
+#include <boost/shared_ptr.hpp>
 
 #include "platform/herald/IEventBase.h"
 

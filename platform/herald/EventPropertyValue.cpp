@@ -1,12 +1,12 @@
 #include "platform/herald/EventPropertyValue.h"
 
-#include <boost/algorithm/string/predicate.hpp>
-
 #include <charconv>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+
+#include <boost/algorithm/string/predicate.hpp>
 
 #include "platform/herald/WireFormat.h"
 
@@ -22,10 +22,10 @@ struct StorageWord {
 using Type = EventPropertyValue::StorageType;
 
 const StorageWord kStorageWords[] = {
-    {"bool", Type::Bool},         {"char", Type::Char},          {"octet", Type::Octet},
-    {"short", Type::Short},       {"ushort", Type::UShort},      {"long", Type::Long},
-    {"ulong", Type::ULong},       {"longlong", Type::LongLong},  {"ulonglong", Type::ULongLong},
-    {"float", Type::Float},       {"double", Type::Double},      {"string", Type::String},
+    {"bool", Type::Bool},   {"char", Type::Char},         {"octet", Type::Octet},
+    {"short", Type::Short}, {"ushort", Type::UShort},     {"long", Type::Long},
+    {"ulong", Type::ULong}, {"longlong", Type::LongLong}, {"ulonglong", Type::ULongLong},
+    {"float", Type::Float}, {"double", Type::Double},     {"string", Type::String},
 };
 
 [[noreturn]] void Refuse(Type type, const std::string& text) {
@@ -133,7 +133,9 @@ void EventPropertyValue::SetAsString(StorageType typeIn, const std::string& text
   value = converted;
 }
 
-void EventPropertyValue::SetString(const std::string& text) { SetAsString(Type::String, text); }
+void EventPropertyValue::SetString(const std::string& text) {
+  SetAsString(Type::String, text);
+}
 
 void EventPropertyValue::SetFromAny(const CORBA::Any& any) {
   CORBA::TypeCode_var code = any.type();
@@ -144,12 +146,12 @@ void EventPropertyValue::SetFromAny(const CORBA::Any& any) {
     CORBA::TCKind kind;
     StorageType type;
   } kKinds[] = {
-      {CORBA::tk_boolean, Type::Bool},   {CORBA::tk_char, Type::Char},
-      {CORBA::tk_octet, Type::Octet},    {CORBA::tk_short, Type::Short},
-      {CORBA::tk_ushort, Type::UShort},  {CORBA::tk_long, Type::Long},
-      {CORBA::tk_ulong, Type::ULong},    {CORBA::tk_longlong, Type::LongLong},
+      {CORBA::tk_boolean, Type::Bool},        {CORBA::tk_char, Type::Char},
+      {CORBA::tk_octet, Type::Octet},         {CORBA::tk_short, Type::Short},
+      {CORBA::tk_ushort, Type::UShort},       {CORBA::tk_long, Type::Long},
+      {CORBA::tk_ulong, Type::ULong},         {CORBA::tk_longlong, Type::LongLong},
       {CORBA::tk_ulonglong, Type::ULongLong}, {CORBA::tk_float, Type::Float},
-      {CORBA::tk_double, Type::Double},  {CORBA::tk_string, Type::String},
+      {CORBA::tk_double, Type::Double},       {CORBA::tk_string, Type::String},
   };
   for (const auto& entry : kKinds) {
     if (entry.kind == code->kind()) {
@@ -161,7 +163,9 @@ void EventPropertyValue::SetFromAny(const CORBA::Any& any) {
   throw std::invalid_argument("EventPropertyValue::SetFromAny: the value is of no storage type");
 }
 
-void EventPropertyValue::CopyOut(CORBA::Any& out) const { out = value; }
+void EventPropertyValue::CopyOut(CORBA::Any& out) const {
+  out = value;
+}
 
 std::string EventPropertyValue::ToText() const {
   if (type == Type::String) {

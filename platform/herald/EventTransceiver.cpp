@@ -150,7 +150,9 @@ EventTransceiver::EventSignal& EventTransceiver::SignalForEventName(const std::s
   return *signal;
 }
 
-EventTransceiver::EventSignal& EventTransceiver::SignalForAllEvents() { return allEventsSignal; }
+EventTransceiver::EventSignal& EventTransceiver::SignalForAllEvents() {
+  return allEventsSignal;
+}
 
 void EventTransceiver::Initialize(CORBA::Object* /*self*/) {
   {
@@ -189,8 +191,8 @@ void EventTransceiver::JoinChannel(ChannelLink& newLink) {
   const std::string prefix = "EventTransceiver::Initialize: event channel " + ChannelText(settings);
   CORBA::Object_var object;
   try {
-    object = broker.ResolveName(settings.eventServiceName.c_str(),
-                                settings.eventServiceKind.c_str());
+    object =
+        broker.ResolveName(settings.eventServiceName.c_str(), settings.eventServiceKind.c_str());
   } catch (const CORBA::ORB::InvalidName&) {
     throw ChannelError(prefix + ": no naming service is configured");
   } catch (const CosNaming::NamingContext::NotFound&) {
@@ -269,8 +271,7 @@ void EventTransceiver::TransmitEvent(const IEventBase& event) {
   if (!current && !settings.eventServiceName.empty()) {
     // Never report an event as sent when its channel was configured but is not joined.
     throw std::logic_error("EventTransceiver::TransmitEvent: event '" + event.GetName() +
-                           "' not published: not joined to event channel " +
-                           ChannelText(settings));
+                           "' not published: not joined to event channel " + ChannelText(settings));
   }
   if (!current) {
     std::ostringstream line;
@@ -291,15 +292,14 @@ void EventTransceiver::TransmitEvent(const IEventBase& event) {
   }
 }
 
-void EventTransceiver::push_structured_event(
-    const CosNotification::StructuredEvent& notification) {
+void EventTransceiver::push_structured_event(const CosNotification::StructuredEvent& notification) {
   boost::shared_ptr<IEventBase> event;
   try {
     event = BuildEvent(notification);
   } catch (const std::exception& e) {
     logger.errorStream << "EventTransceiver: dropped received event '"
-                       << notification.header.fixed_header.event_name.in()
-                       << "': " << e.what() << std::endl;
+                       << notification.header.fixed_header.event_name.in() << "': " << e.what()
+                       << std::endl;
     return;
   }
   if (settings.eventFilterEnabled && !PassesFilter(*event)) {

@@ -6,10 +6,9 @@
 #include <stdexcept>
 #include <string>
 
+#include <COS/CosNotification.hh>
 #include <boost/shared_ptr.hpp>
 #include <boost/signals2/signal.hpp>
-
-#include <COS/CosNotification.hh>
 
 #include "platform/herald/EventClassFactory.h"
 #include "platform/herald/EventTransceiverSettings.h"
@@ -53,8 +52,8 @@ class EventTransceiver {
   using EventClassFactory = Herald::EventClassFactory;
   template <class T>
   using TEventClassFactory = Herald::TEventClassFactory<T>;
-  using EventSignal = boost::signals2::signal<void(EventTransceiver&, const IEventBase&),
-                                              HandlerErrorCollector>;
+  using EventSignal =
+      boost::signals2::signal<void(EventTransceiver&, const IEventBase&), HandlerErrorCollector>;
 
   // See UpcastEventRef.h.
   template <class T>

@@ -13,7 +13,9 @@ bool EventType::operator==(const EventType& other) const {
   return typeName == other.typeName && domainName == other.domainName;
 }
 
-void EventType::Describe(std::ostream& out) const { out << domainName << '/' << typeName; }
+void EventType::Describe(std::ostream& out) const {
+  out << domainName << '/' << typeName;
+}
 
 std::string EventType::ToString() const {
   std::ostringstream text;

@@ -13,9 +13,11 @@ namespace Corvane::Herald {
 // not nested in another); the remainder of the body is empty.
 class SendCommandCompleteEvent : public EventBase {
  public:
-  SendCommandCompleteEvent(const EventSettings& eventSettings, TalisFramework::IObjectBroker& eventBroker)
+  SendCommandCompleteEvent(const EventSettings& eventSettings,
+                           TalisFramework::IObjectBroker& eventBroker)
       : EventBase(eventSettings, eventBroker) {}
-  explicit SendCommandCompleteEvent(TalisFramework::IObjectBroker& eventBroker) : EventBase(eventBroker) {}
+  explicit SendCommandCompleteEvent(TalisFramework::IObjectBroker& eventBroker)
+      : EventBase(eventBroker) {}
 
   void Requester(const std::string& value) { requester = value; }
   void TransactionID(const std::string& value) { transactionID = value; }

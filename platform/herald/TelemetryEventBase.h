@@ -17,7 +17,8 @@ class TelemetryEventBase : public LocatedEventBase {
 
   TelemetryEventBase(const EventSettings& eventSettings, TalisFramework::IObjectBroker& eventBroker)
       : LocatedEventBase(eventSettings, eventBroker) {}
-  explicit TelemetryEventBase(TalisFramework::IObjectBroker& eventBroker) : LocatedEventBase(eventBroker) {}
+  explicit TelemetryEventBase(TalisFramework::IObjectBroker& eventBroker)
+      : LocatedEventBase(eventBroker) {}
 
   // Appends a field; a name given twice travels twice.
   void AddField(const std::string& name, const EventPropertyValue& value);

@@ -1,9 +1,9 @@
 #include "platform/herald/TelemetrySettingsChangedEvent.h"
 
-#include <boost/algorithm/string/predicate.hpp>
-
 #include <limits>
 #include <stdexcept>
+
+#include <boost/algorithm/string/predicate.hpp>
 
 #include "platform/herald/WireFormat.h"
 

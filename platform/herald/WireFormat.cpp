@@ -4,6 +4,7 @@
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
+#include <type_traits>
 
 namespace Corvane::Herald {
 
@@ -34,6 +35,40 @@ void WriteQuoted(std::ostream& out, const unsigned char* bytes, std::size_t coun
 
 void WriteQuoted(std::ostream& out, const char* text) {
   WriteQuoted(out, reinterpret_cast<const unsigned char*>(text), std::strlen(text));
+}
+
+template <class Number>
+bool WriteNumber(std::ostream& out, const CORBA::Any& value) {
+  Number number{};
+  if (!(value >>= number)) {
+    return false;
+  }
+  if constexpr (std::is_floating_point_v<Number>) {
+    WriteFloat(out, number);
+  } else {
+    out << number;
+  }
+  return true;
+}
+
+// Texts, nested Anys and octet sequences; false for any other type.
+bool WriteOther(std::ostream& out, const CORBA::Any& value) {
+  const char* text = nullptr;
+  if (value >>= text) {
+    WriteQuoted(out, text);
+    return true;
+  }
+  const CORBA::Any* inner = nullptr;
+  if (value >>= inner) {
+    WireFormat::DescribeAny(out, *inner);
+    return true;
+  }
+  const CORBA::OctetSeq* bytes = nullptr;
+  if (value >>= bytes) {
+    WriteQuoted(out, bytes->get_buffer(), bytes->length());
+    return true;
+  }
+  return false;
 }
 
 [[noreturn]] void ThrowWrongType(const char* name, const char* expected) {
@@ -85,8 +120,7 @@ void WireFormat::AddString(CosNotification::StructuredEvent& event, const char* 
   Add(event, name, any);
 }
 
-void WireFormat::AddBoolean(CosNotification::StructuredEvent& event, const char* name,
-                            bool value) {
+void WireFormat::AddBoolean(CosNotification::StructuredEvent& event, const char* name, bool value) {
   CORBA::Any any;
   any <<= CORBA::Any::from_boolean(value);
   Add(event, name, any);
@@ -179,104 +213,62 @@ void WireFormat::DescribeAny(std::ostream& out, const CORBA::Any& value) {
   while (type->kind() == CORBA::tk_alias) {
     type = type->content_type();
   }
+  bool written = true;
   switch (type->kind()) {
     case CORBA::tk_null:
     case CORBA::tk_void:
       out << '-';
-      return;
+      break;
     case CORBA::tk_boolean: {
       CORBA::Boolean v = false;
-      value >>= CORBA::Any::to_boolean(v);
+      written = value >>= CORBA::Any::to_boolean(v);
       out << (v ? "true" : "false");
-      return;
+      break;
     }
     case CORBA::tk_char: {
       CORBA::Char v = 0;
-      value >>= CORBA::Any::to_char(v);
+      written = value >>= CORBA::Any::to_char(v);
       const unsigned char byte = static_cast<unsigned char>(v);
       WriteQuoted(out, &byte, 1);
-      return;
+      break;
     }
     case CORBA::tk_octet: {
       CORBA::Octet v = 0;
-      value >>= CORBA::Any::to_octet(v);
+      written = value >>= CORBA::Any::to_octet(v);
       out << static_cast<unsigned>(v);
-      return;
-    }
-    case CORBA::tk_short: {
-      CORBA::Short v = 0;
-      value >>= v;
-      out << v;
-      return;
-    }
-    case CORBA::tk_ushort: {
-      CORBA::UShort v = 0;
-      value >>= v;
-      out << v;
-      return;
-    }
-    case CORBA::tk_long: {
-      CORBA::Long v = 0;
-      value >>= v;
-      out << v;
-      return;
-    }
-    case CORBA::tk_ulong: {
-      CORBA::ULong v = 0;
-      value >>= v;
-      out << v;
-      return;
-    }
-    case CORBA::tk_longlong: {
-      CORBA::LongLong v = 0;
-      value >>= v;
-      out << v;
-      return;
-    }
-    case CORBA::tk_ulonglong: {
-      CORBA::ULongLong v = 0;
-      value >>= v;
-      out << v;
-      return;
-    }
-    case CORBA::tk_float: {
-      CORBA::Float v = 0;
-      value >>= v;
-      WriteFloat(out, static_cast<float>(v));
-      return;
-    }
-    case CORBA::tk_double: {
-      CORBA::Double v = 0;
-      value >>= v;
-      WriteFloat(out, static_cast<double>(v));
-      return;
-    }
-    case CORBA::tk_string: {
-      const char* v = "";
-      value >>= v;
-      WriteQuoted(out, v);
-      return;
-    }
-    case CORBA::tk_any: {
-      const CORBA::Any* inner = nullptr;
-      if (value >>= inner) {
-        DescribeAny(out, *inner);
-        return;
-      }
       break;
     }
-    case CORBA::tk_sequence: {
-      const CORBA::OctetSeq* bytes = nullptr;
-      if (value >>= bytes) {
-        WriteQuoted(out, bytes->get_buffer(), bytes->length());
-        return;
-      }
+    case CORBA::tk_short:
+      written = WriteNumber<CORBA::Short>(out, value);
       break;
-    }
+    case CORBA::tk_ushort:
+      written = WriteNumber<CORBA::UShort>(out, value);
+      break;
+    case CORBA::tk_long:
+      written = WriteNumber<CORBA::Long>(out, value);
+      break;
+    case CORBA::tk_ulong:
+      written = WriteNumber<CORBA::ULong>(out, value);
+      break;
+    case CORBA::tk_longlong:
+      written = WriteNumber<CORBA::LongLong>(out, value);
+      break;
+    case CORBA::tk_ulonglong:
+      written = WriteNumber<CORBA::ULongLong>(out, value);
+      break;
+    case CORBA::tk_float:
+      written = WriteNumber<CORBA::Float>(out, value);
+      break;
+    case CORBA::tk_double:
+      written = WriteNumber<CORBA::Double>(out, value);
+      break;
     default:
+      written = WriteOther(out, value);
       break;
   }
-  out << "<kind " << static_cast<int>(type->kind()) << '>';
+  if (!written) {
+    out << "<kind " << static_cast<int>(type->kind()) << '>';
+  }
 }
 
 void WireFormat::DescribeEvent(std::ostream& out, const CosNotification::StructuredEvent& event) {
@@ -295,8 +287,7 @@ void WireFormat::DescribeEvent(std::ostream& out, const CosNotification::Structu
   }
 }
 
-std::string WireFormat::Describe(const char* label,
-                                 const CosNotification::StructuredEvent& event) {
+std::string WireFormat::Describe(const char* label, const CosNotification::StructuredEvent& event) {
   std::ostringstream text;
   text << label;
   DescribeEvent(text, event);

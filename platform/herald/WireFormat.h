@@ -3,9 +3,8 @@
 #include <ostream>
 #include <string>
 
-#include <omniORB4/CORBA.h>
-
 #include <COS/CosNotification.hh>
+#include <omniORB4/CORBA.h>
 
 namespace Corvane::Herald {
 
@@ -29,8 +28,7 @@ class WireFormat {
                          unsigned short& out);
   static bool ReadOctet(const CosNotification::StructuredEvent& event, const char* name,
                         unsigned char& out);
-  static bool ReadLong(const CosNotification::StructuredEvent& event, const char* name,
-                       long& out);
+  static bool ReadLong(const CosNotification::StructuredEvent& event, const char* name, long& out);
   static bool ReadDouble(const CosNotification::StructuredEvent& event, const char* name,
                          double& out);
   static bool ReadString(const CosNotification::StructuredEvent& event, const char* name,

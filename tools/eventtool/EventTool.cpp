@@ -91,9 +91,8 @@ int EventTool::Watch(const std::function<bool()>& interrupted) {
       });
   transceiver.Initialize(nullptr);
   std::cerr << "eventtool: watching channel '" << options.channel << "'" << std::endl;
-  const auto deadline =
-      std::chrono::steady_clock::now() +
-      std::chrono::microseconds(static_cast<long long>(options.seconds * 1e6));
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::microseconds(static_cast<long long>(options.seconds * 1e6));
   std::unique_lock<std::mutex> lock(mutex);
   for (;;) {
     if (options.count != 0 && seen >= options.count) {

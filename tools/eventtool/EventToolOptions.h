@@ -17,8 +17,8 @@ struct EventToolOptions {
   std::vector<std::string> orbArguments;
 
   // watch
-  long count = 0;       // 0: no limit
-  double seconds = 0;   // 0: until interrupted
+  long count = 0;      // 0: no limit
+  double seconds = 0;  // 0: until interrupted
 
   // gps and send
   std::string name;

@@ -1,6 +1,5 @@
 #include <signal.h>
 
-
 #include <iostream>
 #include <string>
 #include <typeinfo>
@@ -71,7 +70,8 @@ int main(int argc, char** argv) {
 
   Corvane::EventTool::EventToolOptions options;
   try {
-    options = Corvane::EventTool::ParseEventToolOptions(std::vector<std::string>(argv + 1, argv + argc));
+    options =
+        Corvane::EventTool::ParseEventToolOptions(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const Corvane::EventTool::UsageError& e) {
     std::cerr << "eventtool: " << e.what() << "\n" << Corvane::EventTool::EventToolUsage();
     return 2;

@@ -1,9 +1,9 @@
 #include "platform/herald/EventPropertyValue.h"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "platform/herald/WireFormat.h"
 #include "platform/herald/tests/TestOrb.h"
@@ -28,14 +28,14 @@ TEST(EventPropertyValueTest, StorageWordsInAnyCase) {
     Type type;
   };
   const Case cases[] = {
-      {"bool", true, Type::Bool},         {"CHAR", true, Type::Char},
-      {"Octet", true, Type::Octet},       {"short", true, Type::Short},
-      {"UShort", true, Type::UShort},     {"long", true, Type::Long},
-      {"ulong", true, Type::ULong},       {"LongLong", true, Type::LongLong},
+      {"bool", true, Type::Bool},           {"CHAR", true, Type::Char},
+      {"Octet", true, Type::Octet},         {"short", true, Type::Short},
+      {"UShort", true, Type::UShort},       {"long", true, Type::Long},
+      {"ulong", true, Type::ULong},         {"LongLong", true, Type::LongLong},
       {"ulonglong", true, Type::ULongLong}, {"float", true, Type::Float},
-      {"DOUBLE", true, Type::Double},     {"string", true, Type::String},
-      {"int", false, Type::String},       {"", false, Type::String},
-      {"bool ", false, Type::String},     {"strin", false, Type::String},
+      {"DOUBLE", true, Type::Double},       {"string", true, Type::String},
+      {"int", false, Type::String},         {"", false, Type::String},
+      {"bool ", false, Type::String},       {"strin", false, Type::String},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.word);
@@ -53,24 +53,38 @@ TEST(EventPropertyValueTest, ConvertsTheWholeTextWithinRange) {
     const char* stored;  // null: refused
   };
   const Case cases[] = {
-      {Type::Bool, "1", "true"},          {Type::Bool, "FALSE", "false"},
-      {Type::Bool, "True", "true"},       {Type::Bool, "yes", nullptr},
-      {Type::Bool, "2", nullptr},         {Type::Char, "x", "'x'"},
-      {Type::Char, "", nullptr},          {Type::Char, "xy", nullptr},
-      {Type::Octet, "255", "255"},        {Type::Octet, "256", nullptr},
-      {Type::Octet, "-1", nullptr},       {Type::Short, "-32768", "-32768"},
-      {Type::Short, "32768", nullptr},    {Type::UShort, "65535", "65535"},
-      {Type::UShort, "-0", nullptr},      {Type::Long, "+12", "12"},
-      {Type::Long, "2147483648", nullptr}, {Type::ULong, "4294967295", "4294967295"},
-      {Type::ULong, "-5", nullptr},       {Type::LongLong, "-9223372036854775808",
-                                           "-9223372036854775808"},
+      {Type::Bool, "1", "true"},
+      {Type::Bool, "FALSE", "false"},
+      {Type::Bool, "True", "true"},
+      {Type::Bool, "yes", nullptr},
+      {Type::Bool, "2", nullptr},
+      {Type::Char, "x", "'x'"},
+      {Type::Char, "", nullptr},
+      {Type::Char, "xy", nullptr},
+      {Type::Octet, "255", "255"},
+      {Type::Octet, "256", nullptr},
+      {Type::Octet, "-1", nullptr},
+      {Type::Short, "-32768", "-32768"},
+      {Type::Short, "32768", nullptr},
+      {Type::UShort, "65535", "65535"},
+      {Type::UShort, "-0", nullptr},
+      {Type::Long, "+12", "12"},
+      {Type::Long, "2147483648", nullptr},
+      {Type::ULong, "4294967295", "4294967295"},
+      {Type::ULong, "-5", nullptr},
+      {Type::LongLong, "-9223372036854775808", "-9223372036854775808"},
       {Type::ULongLong, "18446744073709551615", "18446744073709551615"},
       {Type::ULongLong, "18446744073709551616", nullptr},
-      {Type::Float, "1.5", "1.5"},        {Type::Float, "1e39", nullptr},
-      {Type::Double, "-122.25", "-122.25"}, {Type::Double, "1e400", nullptr},
-      {Type::Long, " 5", nullptr},        {Type::Long, "5 ", nullptr},
-      {Type::Double, "", nullptr},        {Type::Long, "5x", nullptr},
-      {Type::String, "", "''"},           {Type::String, "a,b c", "'a,b c'"},
+      {Type::Float, "1.5", "1.5"},
+      {Type::Float, "1e39", nullptr},
+      {Type::Double, "-122.25", "-122.25"},
+      {Type::Double, "1e400", nullptr},
+      {Type::Long, " 5", nullptr},
+      {Type::Long, "5 ", nullptr},
+      {Type::Double, "", nullptr},
+      {Type::Long, "5x", nullptr},
+      {Type::String, "", "''"},
+      {Type::String, "a,b c", "'a,b c'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(EventPropertyValue::ToString(c.type)) + " '" + c.text + "'");

@@ -1,7 +1,5 @@
 #include "platform/herald/EventTransceiver.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -9,6 +7,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/herald/DataSetEvent.h"
 #include "platform/herald/GPSSampleEvent.h"
@@ -90,8 +90,8 @@ TEST_F(EventTransceiverTest, EachEventClassCrossesTheChannelFieldByField) {
                                      new EventTransceiver::TEventClassFactory<GPSSampleEvent>());
   receiver.RegisterEventClassFactory(EventType("DataSet", "P"),
                                      new EventTransceiver::TEventClassFactory<DataSetEvent>());
-  receiver.RegisterEventClassFactory(EventType("Telemetry", "P"),
-                                     new EventTransceiver::TEventClassFactory<TelemetryEventBase>());
+  receiver.RegisterEventClassFactory(
+      EventType("Telemetry", "P"), new EventTransceiver::TEventClassFactory<TelemetryEventBase>());
   receiver.RegisterEventClassFactory(
       EventType("Changed", "P"),
       new EventTransceiver::TEventClassFactory<TelemetrySettingsChangedEvent>());
@@ -220,10 +220,9 @@ TEST_F(EventTransceiverTest, AliasesRenameAndFiltersSelectByNameOrType) {
     bool delivered;
   };
   const Case cases[] = {
-      {"position", "Bad", true},  // by name, then renamed
-      {"unwanted", "Bad", false},
-      {"anything", "Good", true},  // by type
-      {"gps", "Bad", false},       // the alias target itself is not in the name filter
+      {"position", "Bad", true},                               // by name, then renamed
+      {"unwanted", "Bad", false}, {"anything", "Good", true},  // by type
+      {"gps", "Bad", false},  // the alias target itself is not in the name filter
       {"wanted", "Bad", true},
   };
   std::vector<std::string> expected;
@@ -285,8 +284,8 @@ TEST_F(EventTransceiverTest, ThreadsTransmittingAtOnceLoseNoEvent) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kEach; ++i) {
-        sender.TransmitEvent(GenericEvent("e" + std::to_string(t) + "_" + std::to_string(i),
-                                          EventType("T", "D")));
+        sender.TransmitEvent(
+            GenericEvent("e" + std::to_string(t) + "_" + std::to_string(i), EventType("T", "D")));
       }
     });
   }
@@ -315,7 +314,8 @@ TEST_F(EventTransceiverTest, DirectStructuredPushIsDeliveredAndDisplayedShortly)
   receiver.push_structured_event(structured);
   ASSERT_EQ(1u, gps.Events().size());
   EXPECT_FALSE(gps.Events()[0].HasGPS());
-  EXPECT_EQ(1, receiverLog.Count("INFO: EventTransceiver: received event name='gps' type=Nav/GPSSample"));
+  EXPECT_EQ(
+      1, receiverLog.Count("INFO: EventTransceiver: received event name='gps' type=Nav/GPSSample"));
   EXPECT_EQ(0, receiverLog.Count("ValidFix"));
 }
 
@@ -373,9 +373,11 @@ TEST_F(EventTransceiverTest, PayloadManagerClientAnnouncesTheDevice) {
   client.Register(self.in(), true);
   ASSERT_TRUE(added.WaitFor(1));
   const std::string ior = broker.ObjectToString(self.in());
-  EXPECT_EQ("GenericEvent name='deviceAdded' type=Payload/Device BoardID=2 TaskID=5 "
-            "Description='sample sensor' ReadableName='Sample' IOR='" + ior + "'",
-            added.Descriptions()[0]);
+  EXPECT_EQ(
+      "GenericEvent name='deviceAdded' type=Payload/Device BoardID=2 TaskID=5 "
+      "Description='sample sensor' ReadableName='Sample' IOR='" +
+          ior + "'",
+      added.Descriptions()[0]);
 }
 
 }  // namespace

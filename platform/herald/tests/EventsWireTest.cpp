@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <sstream>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "platform/herald/DataSetEvent.h"
 #include "platform/herald/EventClassFactory.h"
@@ -11,8 +11,8 @@
 #include "platform/herald/TelemetryEventBase.h"
 #include "platform/herald/TelemetrySettingsChangedEvent.h"
 #include "platform/herald/WireFormat.h"
-#include "platform/talis/ByteArray.h"
 #include "platform/herald/tests/TestOrb.h"
+#include "platform/talis/ByteArray.h"
 
 namespace Corvane::Herald {
 namespace {
@@ -76,9 +76,10 @@ TEST_F(EventsWireTest, GPSSample) {
   EXPECT_EQ(-122.25, got->GetLongitude());
   std::ostringstream description;
   got->Describe(description);
-  EXPECT_EQ("GPSSampleEvent name='gps' type=Navigation/GPSSample DateTimeUTC=1700000000 "
-            "ValidFix=true Latitude=47.5 Longitude=-122.25",
-            description.str());
+  EXPECT_EQ(
+      "GPSSampleEvent name='gps' type=Navigation/GPSSample DateTimeUTC=1700000000 "
+      "ValidFix=true Latitude=47.5 Longitude=-122.25",
+      description.str());
 }
 
 TEST_F(EventsWireTest, DataSetWithLiteralAndWithFileContent) {
@@ -101,9 +102,10 @@ TEST_F(EventsWireTest, DataSetWithLiteralAndWithFileContent) {
 
   sent.SetContent("/tmp/f", true);
   auto file = RoundTrip<DataSetEvent>(sent);
-  EXPECT_EQ("GeneratorAddress=258 Latitude=1.25 Longitude=-2.5 DataSetName='desc' "
-            "ContentFile='/tmp/f' ContentFileOwner=true",
-            Fields());
+  EXPECT_EQ(
+      "GeneratorAddress=258 Latitude=1.25 Longitude=-2.5 DataSetName='desc' "
+      "ContentFile='/tmp/f' ContentFileOwner=true",
+      Fields());
   const CORBA::OctetSeq* body = nullptr;
   ASSERT_TRUE(wire.remainder_of_body >>= body);
   EXPECT_EQ(0u, body->length());
@@ -127,9 +129,10 @@ TEST_F(EventsWireTest, TelemetryFieldsKeepTheirOrderNamesAndTypes) {
   sent.AddField("ok", flag);
   sent.AddField("Latitude", latitudeField);
   auto got = RoundTrip<TelemetryEventBase>(sent);
-  EXPECT_EQ("GeneratorAddress=7 Latitude=10 Longitude=20 temp=21.5 ok=true "
-            "Latitude='not the position'",
-            Fields());
+  EXPECT_EQ(
+      "GeneratorAddress=7 Latitude=10 Longitude=20 temp=21.5 ok=true "
+      "Latitude='not the position'",
+      Fields());
   EXPECT_EQ(CORBA::tk_float, FieldKind("temp"));
   EXPECT_EQ(CORBA::tk_null, BodyKind());
   ASSERT_EQ(3u, got->GetFields().size());
@@ -148,8 +151,7 @@ TEST_F(EventsWireTest, TelemetrySettingsChanged) {
   EXPECT_EQ(TelemetrySettingsChangedEvent::PendingMessageTreatment::Retain,
             fresh.GetPendingMessageTreatment());
 
-  TelemetrySettingsChangedEvent sent(EventSettings("tsc", "TelemetryChanged", "Payload"),
-                                     broker);
+  TelemetrySettingsChangedEvent sent(EventSettings("tsc", "TelemetryChanged", "Payload"), broker);
   sent.SetGeneratorAddress(513);
   sent.SetFormatCode(44);
   sent.SetMaxSamples(10);
@@ -158,9 +160,10 @@ TEST_F(EventsWireTest, TelemetrySettingsChanged) {
   ASSERT_TRUE(TelemetrySettingsChangedEvent::FromString("flush", treatment));
   sent.SetPendingMessageTreatment(treatment);
   auto got = RoundTrip<TelemetrySettingsChangedEvent>(sent);
-  EXPECT_EQ("GeneratorAddress=513 FormatCode=44 MaxSamples=10 MaxRetainTime=-3 "
-            "PendingMessageTreatment='FLUSH'",
-            Fields());
+  EXPECT_EQ(
+      "GeneratorAddress=513 FormatCode=44 MaxSamples=10 MaxRetainTime=-3 "
+      "PendingMessageTreatment='FLUSH'",
+      Fields());
   EXPECT_EQ(CORBA::tk_octet, FieldKind("FormatCode"));
   EXPECT_EQ(CORBA::tk_long, FieldKind("MaxRetainTime"));
   EXPECT_EQ(513, got->GetGeneratorAddress());
@@ -183,9 +186,10 @@ TEST_F(EventsWireTest, SendCommandCompleteCarriesTheResultAnyItself) {
   result <<= "Here is asynchronous result";
   sent.Result(result);
   auto got = RoundTrip<SendCommandCompleteEvent>(sent);
-  EXPECT_EQ("Requester='client' TransactionID='t-1' Complete=true "
-            "Result='Here is asynchronous result'",
-            Fields());
+  EXPECT_EQ(
+      "Requester='client' TransactionID='t-1' Complete=true "
+      "Result='Here is asynchronous result'",
+      Fields());
   EXPECT_EQ(CORBA::tk_string, FieldKind("Result"));  // not an Any inside an Any
   EXPECT_EQ("client", got->GetRequester());
   EXPECT_EQ("t-1", got->GetTransactionID());

@@ -1,10 +1,10 @@
+#include <sstream>
+#include <string>
+
 #include <boost/archive/xml_iarchive.hpp>
 #include <boost/archive/xml_oarchive.hpp>
 #include <boost/serialization/nvp.hpp>
 #include <gtest/gtest.h>
-
-#include <sstream>
-#include <string>
 
 #include "platform/herald/EventSettings.h"
 #include "platform/herald/EventTransceiverSettings.h"
@@ -204,7 +204,8 @@ TEST(SettingsSerializationTest, OlderTransceiverVersionsDefaultTheLastThreeEleme
   for (const char* version : {"0", "1"}) {
     SCOPED_TRACE(version);
     std::string old = withoutLastThree;
-    const std::string tag = "<eventTransceiverSettings class_id=\"3\" tracking_level=\"0\" version=\"";
+    const std::string tag =
+        "<eventTransceiverSettings class_id=\"3\" tracking_level=\"0\" version=\"";
     old.replace(old.find(tag) + tag.size(), 1, version);
     const Document loaded = Load(old);
     EXPECT_TRUE(loaded.transceiver.displayReceivedEvents);

@@ -1,9 +1,10 @@
 #include "platform/herald/tests/TestOrb.h"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace Corvane::Herald {
 

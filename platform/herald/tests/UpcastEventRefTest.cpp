@@ -1,10 +1,10 @@
 #include "platform/herald/UpcastEventRef.h"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
+
+#include <gtest/gtest.h>
 
 #include "platform/herald/DataSetEvent.h"
 #include "platform/herald/EventTransceiver.h"
@@ -14,7 +14,8 @@
 namespace Corvane::Herald {
 namespace {
 
-std::string Message(const IEventBase& event, const EventType& expected, const std::string& context) {
+std::string Message(const IEventBase& event, const EventType& expected,
+                    const std::string& context) {
   try {
     EventTransceiver::UpcastEventRef<GPSSampleEvent>(event, expected, context);
   } catch (const std::runtime_error& e) {

@@ -1,12 +1,10 @@
-#include "tools/eventtool/EventToolOptions.h"
-
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/herald/EventTransceiver.h"
 #include "platform/herald/GPSSampleEvent.h"
@@ -14,6 +12,7 @@
 #include "platform/herald/tests/CapturingLogger.h"
 #include "platform/herald/tests/TestOrb.h"
 #include "testing/ChildProcess.h"
+#include "tools/eventtool/EventToolOptions.h"
 
 namespace Corvane::EventTool {
 namespace {
@@ -22,8 +21,8 @@ using Herald::TestOrb;
 
 TEST(EventToolOptionsTest, ParsesCommandsOptionsAndOrbArguments) {
   const EventToolOptions gps = ParseEventToolOptions(
-      {"--naming", "127.0.0.1:2809", "gps", "chan", "--lat", "-122.25", "--lon", "47.5",
-       "--time", "0", "--invalid", "-ORBendPoint", "giop:tcp:127.0.0.1:"});
+      {"--naming", "127.0.0.1:2809", "gps", "chan", "--lat", "-122.25", "--lon", "47.5", "--time",
+       "0", "--invalid", "-ORBendPoint", "giop:tcp:127.0.0.1:"});
   EXPECT_EQ(EventToolOptions::Command::Gps, gps.command);
   EXPECT_EQ("chan", gps.channel);
   EXPECT_EQ(-122.25, gps.latitude);
@@ -49,13 +48,13 @@ TEST(EventToolOptionsTest, ParsesCommandsOptionsAndOrbArguments) {
 
 TEST(EventToolOptionsTest, RefusesMalformedCommandLines) {
   const std::vector<std::vector<std::string>> cases = {
-      {"watch"},                                 // no channel
-      {"listen", "chan"},                        // unknown command
-      {"gps", "chan", "--lat"},                  // missing value
-      {"gps", "chan", "--lat", "north"},         // not a number
-      {"watch", "chan", "--lat", "1"},           // option of another command
-      {"send", "chan", "a,long,1"},              // send without --name
-      {"watch", "chan", "extra"},                // stray argument
+      {"watch"},                          // no channel
+      {"listen", "chan"},                 // unknown command
+      {"gps", "chan", "--lat"},           // missing value
+      {"gps", "chan", "--lat", "north"},  // not a number
+      {"watch", "chan", "--lat", "1"},    // option of another command
+      {"send", "chan", "a,long,1"},       // send without --name
+      {"watch", "chan", "extra"},         // stray argument
       {"watch", "chan", "--count", "-1"},
   };
   for (const auto& args : cases) {
@@ -98,9 +97,8 @@ TEST_F(EventToolTest, AGpsSampleFromTheToolReachesAHandler) {
   receiver.Initialize(nullptr);
 
   int status = -1;
-  Testing::RunProgram(
-      Command({"gps", channel, "--time", "0", "--lat", "47.5", "--lon", "-122.25"}), &status,
-      30000);
+  Testing::RunProgram(Command({"gps", channel, "--time", "0", "--lat", "47.5", "--lon", "-122.25"}),
+                      &status, 30000);
   ASSERT_EQ(0, status);
   std::unique_lock<std::mutex> lock(mutex);
   ASSERT_TRUE(arrived.wait_for(lock, std::chrono::seconds(20), [&] { return !samples.empty(); }));
@@ -132,9 +130,10 @@ TEST_F(EventToolTest, WatchPrintsEveryEventOnOneLine) {
   ASSERT_EQ(0, status);
   ASSERT_TRUE(watcher.Wait(30000));
   EXPECT_EQ(0, watcher.ExitStatus());
-  EXPECT_EQ("name='telem' type=Payload/Telemetry note='line\\x0abreak'\n"
-            "name='n2' type=D/T x=0.1 flag=true body='ab'\n",
-            watcher.Output());
+  EXPECT_EQ(
+      "name='telem' type=Payload/Telemetry note='line\\x0abreak'\n"
+      "name='n2' type=D/T x=0.1 flag=true body='ab'\n",
+      watcher.Output());
 }
 
 TEST_F(EventToolTest, AMissingChannelIsAClearFailure) {
