@@ -265,7 +265,14 @@ void Specimen::RunTelem(LocalDataPtr& local) {
       Refuse(local, "Unknown field type '" + local->fieldType + "' in token " +
                         std::to_string(index));
     }
-    value.SetAsString(storage, local->fieldValue);
+    // A value that does not convert is the caller's mistake: refuse it like the other
+    // malformed fields instead of letting the library's exception reach the ORB.
+    try {
+      value.SetAsString(storage, local->fieldValue);
+    } catch (const std::exception& e) {
+      Refuse(local, "Field '" + local->fieldName + "' in token " + std::to_string(index) +
+                        ": " + e.what());
+    }
     local->telemetryEvent->AddField(local->fieldName, value);
   }
   TransmitEvent(*local->telemetryEvent);
