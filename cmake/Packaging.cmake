@@ -46,10 +46,10 @@ set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${_package_arch})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Corvane payload software <payload@corvane.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # dpkg-shlibdeps reads the NEEDED entries of every binary and maps them to the packages
-# of that architecture (Boost, omniORB, the C++ library); our own libraries in the
-# package are found in its staging folder.
+# of that architecture (Boost, omniORB, the C and C++ libraries); our own libraries are
+# in the package itself. They carry no version in their names, so the package offers
+# no shlibs file of its own.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # The driver's demo and tests need a naming service and an event channel; a board that
 # reaches them elsewhere does not.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "omniorb-nameserver, omnievents")
