@@ -8,15 +8,13 @@
 # that it sees which programs exist; the libraries, headers and IDL install from their own
 # folders.
 
-foreach(program warden specimen serialterm librunner ecohost)
+# Programs whose folders install nothing themselves (librunner, ecohost and the
+# libraries install from their own folders).
+foreach(program warden specimen serialterm)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
 endforeach()
-# ecohost is bound to the sensor library when it starts.
-if(TARGET Marisk)
-  install(TARGETS Marisk LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-endif()
 
 # Debian's name for the target architecture; dpkg would report the build machine's.
 if(CMAKE_LIBRARY_ARCHITECTURE MATCHES "^arm-linux-gnueabihf")

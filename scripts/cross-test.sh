@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The armhf cross build and its tests under user-mode emulation:
-# prepares the machine (scripts/cross-prepare.sh), configures BUILD_DIR with
+# prepares the machine (scripts/install-deps.sh, scripts/cross-prepare.sh), configures BUILD_DIR with
 # cmake/toolchain-armhf.cmake, builds at low priority and runs CTest, each test under
 # qemu-arm-static. Ends with the armhf .deb when PACKAGE=1.
 #
@@ -18,6 +18,9 @@ build_dir=$(realpath -m "${1:-$root/build-armhf}")
 shift || true
 jobs=${JOBS:-2}
 
+# The host's tools (omniidl, the naming and event services the tests start) come from the
+# ordinary dependencies, the armhf side from cross-prepare.sh.
+bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/cross-prepare.sh"
 
 generator=()
