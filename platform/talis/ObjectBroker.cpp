@@ -143,7 +143,11 @@ void ObjectBroker::ListenForRequests() {
 void ObjectBroker::RequestShutdown() {
   RequireInitialized("RequestShutdown");
   shutdownRequested = true;
-  orb->shutdown(false);
+  try {
+    orb->shutdown(false);
+  } catch (const CORBA::BAD_INV_ORDER&) {
+    // The ORB has shut down already (an earlier request completed): what was asked holds.
+  }
 }
 
 CORBA::ORB_ptr ObjectBroker::GetORB() {
