@@ -1,10 +1,12 @@
 // The text command language of Specimen::SendCommand and its asynchronous commands.
 #include <cmath>
+#include <cstddef>
 #include <ctime>
 #include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <typeinfo>
 #include <utility>
 
 #include <boost/lexical_cast.hpp>
@@ -64,6 +66,27 @@ struct Specimen::SendCommandLocalData {
   std::ostringstream infoLine;
   bool infoLineOpen = false;
 };
+
+namespace {
+
+// The whole token as an unsigned 16-bit number, accepting what
+// boost::lexical_cast<unsigned short> accepts (an optional sign, then digits; a minus sign
+// wraps modulo 65536). That cast multiplies its digits in int after promotion, which
+// overflows on long tokens, so the digits are converted as an unsigned int here. Throws
+// boost::bad_lexical_cast like the cast.
+unsigned short ToUnsignedShort(const std::string& token) {
+  const bool negative = !token.empty() && token[0] == '-';
+  const std::size_t start = !token.empty() && (token[0] == '-' || token[0] == '+') ? 1 : 0;
+  unsigned int magnitude = 0;
+  if (start < token.size() && token[start] != '-' && token[start] != '+' &&
+      boost::conversion::try_lexical_convert(token.substr(start), magnitude) &&
+      magnitude <= 0xffffu) {
+    return static_cast<unsigned short>(negative ? 0x10000u - magnitude : magnitude);
+  }
+  throw boost::bad_lexical_cast(typeid(std::string), typeid(unsigned short));
+}
+
+}  // namespace
 
 void Specimen::Refuse(LocalDataPtr& local, const std::string& message) {
   local->EndInfoLine();
@@ -293,11 +316,11 @@ void Specimen::RunTelemChange(LocalDataPtr& local) {
   const EventSettings eventSettings = settings.GetTelemetryChangedEventSettings();
   TelemetrySettingsChangedEvent event(eventSettings, broker);
   try {
-    const unsigned short formatCode = boost::lexical_cast<unsigned short>(local->Token(1));
+    const unsigned short formatCode = ToUnsignedShort(local->Token(1));
     event.SetGeneratorAddress(client->GetAddress());
     event.SetFormatCode(static_cast<unsigned char>(formatCode & 0xff));
     if (local->TokenCount() > 2) {
-      event.SetMaxSamples(boost::lexical_cast<unsigned short>(local->Token(2)));
+      event.SetMaxSamples(ToUnsignedShort(local->Token(2)));
     }
     if (local->TokenCount() > 3) {
       event.SetMaxRetainTime(boost::lexical_cast<std::int32_t>(local->Token(3)));

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include <boost/archive/archive_exception.hpp>
 #include <boost/archive/xml_iarchive.hpp>
 #include <boost/archive/xml_oarchive.hpp>
 
@@ -19,6 +20,21 @@ std::string ErrorText(int errorNumber) {
   // The GNU variant may return a static string instead of filling the buffer.
   const char* text = strerror_r(errorNumber, buffer, sizeof buffer);
   return text;
+}
+
+// True when a '>' is still to come in `in`; the stream is left where it was.
+bool ClosingTagFollows(std::istream& in) {
+  const std::istream::pos_type start = in.tellg();
+  bool found = false;
+  for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+    if (c == '>') {
+      found = true;
+      break;
+    }
+  }
+  in.clear();
+  in.seekg(start);
+  return found;
 }
 
 }  // namespace
@@ -56,4 +72,10 @@ void SpecimenSettings::Load(const std::string& path) {
   boost::archive::xml_iarchive archive(file);
   SpecimenSettings& rootlevel = *this;
   archive >> BOOST_SERIALIZATION_NVP(rootlevel);
+  // The archive reads the envelope's closing tag in its destructor and throws there when
+  // the file ends before a '>', which ends the process: refuse such a file while the
+  // archive can still be left by an exception.
+  if (!ClosingTagFollows(file)) {
+    throw boost::archive::archive_exception(boost::archive::archive_exception::input_stream_error);
+  }
 }
