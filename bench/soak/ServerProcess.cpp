@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <stdlib.h>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -33,8 +35,14 @@ int CountEntries(const std::string& dir) {
 }  // namespace
 
 ServerProcess::ServerProcess(const std::vector<std::string>& argv, const std::string& workDir) {
+  // The program's path is made absolute, since the child changes its directory first.
+  std::vector<std::string> arguments = argv;
+  if (char* resolved = ::realpath(argv.at(0).c_str(), nullptr)) {
+    arguments[0] = resolved;
+    ::free(resolved);
+  }
   std::vector<char*> args;
-  for (const std::string& arg : argv) {
+  for (const std::string& arg : arguments) {
     args.push_back(const_cast<char*>(arg.c_str()));
   }
   args.push_back(nullptr);

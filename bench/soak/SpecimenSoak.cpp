@@ -118,14 +118,17 @@ int FreeLoopbackPort() {
 
 bool WaitUntilServing(ISpecimenWithEvents_ptr driver) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  std::string last;
   while (std::chrono::steady_clock::now() < deadline) {
     try {
       driver->Ping();
       return true;
-    } catch (const CORBA::Exception&) {
+    } catch (const CORBA::Exception& e) {
+      last = e._name();
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
+  std::fprintf(stderr, "last answer: %s\n", last.c_str());
   return false;
 }
 
@@ -140,7 +143,8 @@ int Soak(CORBA::ORB_ptr orb, const std::string& specimenBinary, const std::strin
                        workDir);
   const std::string corbaloc = "corbaloc::127.0.0.1:" + std::to_string(port) + "/Specimen";
   CORBA::Object_var object = orb->string_to_object(corbaloc.c_str());
-  ISpecimenWithEvents_var driver = ISpecimenWithEvents::_narrow(object.in());
+  // Not narrowed with a call: the driver may not listen yet.
+  ISpecimenWithEvents_var driver = ISpecimenWithEvents::_unchecked_narrow(object.in());
   if (!WaitUntilServing(driver.in())) {
     std::fprintf(stderr, "the driver did not answer within 30 s\n");
     return 2;
