@@ -97,7 +97,15 @@ int Run(const std::string& wardenBinary, int exchanges) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   Corvane::Warden::IPCConnect(kSocketName).CallServer("off");
+  // The listener closes a connection just after the client has read its answer.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const ServerProcess::Figures end = server.Measure();
+  if (end.descriptors > start.descriptors) {
+    const std::string list = "ls -l /proc/" + std::to_string(server.Pid()) + "/fd";
+    if (std::system(list.c_str()) != 0) {
+      std::fprintf(stderr, "could not list the server's descriptors\n");
+    }
+  }
   PrintFigures("end", end);
   std::printf("%d exchanges from %d clients in %.1f s (%.0f per second), %d failed\n", exchanges,
               kClients, seconds, exchanges / seconds, failures);
