@@ -58,3 +58,24 @@ if(NOT OMNIORB_ARCH_GUARD_KEY STREQUAL _omniorb_key)
   set(OMNIORB_ARCH_GUARD_KEY "${_omniorb_key}" CACHE INTERNAL
     "Compiler and include folders whose omniORB headers passed the architecture check")
 endif()
+
+# The guard itself is tested against the other architecture's headers where this machine
+# has them: the host's under /usr/include for the armhf build, the staged armhf ones
+# (scripts/cross-prepare.sh) for the host build.
+if(BUILD_TESTING)
+  if(CMAKE_CROSSCOMPILING)
+    set(_omniorb_foreign /usr/include)
+  elseif(DEFINED ENV{CORVANE_ARMHF_STAGING})
+    set(_omniorb_foreign "$ENV{CORVANE_ARMHF_STAGING}/usr/include")
+  else()
+    set(_omniorb_foreign /opt/corvane-armhf-staging/usr/include)
+  endif()
+  if(EXISTS "${_omniorb_foreign}/omniORB4/acconfig.h")
+    add_test(NAME omniorb_arch_guard_rejects_foreign_headers
+      COMMAND ${CMAKE_CXX_COMPILER} -std=c++17 -fsyntax-only -isystem ${_omniorb_foreign}
+              -include ${_omniorb_guard_header} -x c++ /dev/null)
+    set_tests_properties(omniorb_arch_guard_rejects_foreign_headers PROPERTIES
+      PASS_REGULAR_EXPRESSION "omniORB4/acconfig.h is for another architecture \\(SIZEOF_LONG\\)"
+      TIMEOUT 60)
+  endif()
+endif()
