@@ -4,7 +4,9 @@
 # SECONDS is the time per target (default 60). Without topics every fuzz/<topic>/ runs;
 # each topic builds the target fuzz_<topic>, seeded from fuzz/<topic>/corpus, with the
 # dictionary fuzz/<topic>/<topic>.dict when there is one. New inputs and crash files go
-# to the build directory (BUILD_DIR, default build-fuzz), never into the seed corpus.
+# to the build directory (BUILD_DIR, default build-fuzz), never into the seed corpus; each
+# target's output goes to fuzz-work/<topic>/fuzz.log there and one summary line is printed.
+# Run it at low priority on a shared machine: nice -n 10 fuzz/run-fuzzers.sh 600
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,10 +38,15 @@ for topic in $topics; do
   set -- "$work/corpus" "$root/fuzz/$topic/corpus" -max_total_time="$seconds" \
     -artifact_prefix="$work/artifacts/" -print_final_stats=1
   [ -f "$root/fuzz/$topic/$topic.dict" ] && set -- "$@" -dict="$root/fuzz/$topic/$topic.dict"
-  echo "run-fuzzers: fuzz_$topic for $seconds s"
-  if ! "$build/fuzz/$topic/fuzz_$topic" "$@"; then
+  echo "run-fuzzers: fuzz_$topic for $seconds s (log: $work/fuzz.log)"
+  if ! "$build/fuzz/$topic/fuzz_$topic" "$@" >"$work/fuzz.log" 2>&1; then
+    tail -n 40 "$work/fuzz.log" >&2
     echo "run-fuzzers: fuzz_$topic found a problem; see $work/artifacts" >&2
     status=1
   fi
+  executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/fuzz.log")
+  added=$(sed -n 's/^stat::new_units_added: *//p' "$work/fuzz.log")
+  echo "run-fuzzers: fuzz_$topic: ${executions:-?} executions, ${added:-?} new inputs," \
+    "$(ls "$work/artifacts" | wc -l) findings"
 done
 exit $status
