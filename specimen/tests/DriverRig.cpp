@@ -1,5 +1,7 @@
 #include "specimen/tests/DriverRig.h"
 
+#include <regex.h>
+
 #include <stdexcept>
 #include <thread>
 
@@ -208,6 +210,17 @@ const CORBA::Any* RequireField(const SpecimenCtl::ReceivedEvent& event, const st
 }
 
 }  // namespace
+
+bool RegexSearch(const std::string& text, const std::string& pattern) {
+  regex_t compiled;
+  if (::regcomp(&compiled, pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0) {
+    ADD_FAILURE() << "bad pattern " << pattern;
+    return false;
+  }
+  const bool found = ::regexec(&compiled, text.c_str(), 0, nullptr, 0) == 0;
+  ::regfree(&compiled);
+  return found;
+}
 
 std::string StringField(const SpecimenCtl::ReceivedEvent& event, const std::string& name) {
   const CORBA::Any* value = RequireField(event, name);

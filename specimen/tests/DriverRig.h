@@ -101,6 +101,10 @@ class DriverRig {
   Corvane::Talis::ISpecimenWithEvents_var reference;
 };
 
+// Whether `text` holds a match of the POSIX extended regular expression `pattern` (^ and
+// $ anchor at the ends of the whole text).
+bool RegexSearch(const std::string& text, const std::string& pattern);
+
 // Typed views of an event field; each fails the current test when the field is missing
 // or of another type.
 std::string StringField(const SpecimenCtl::ReceivedEvent& event, const std::string& name);

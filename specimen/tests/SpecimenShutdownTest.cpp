@@ -4,7 +4,6 @@
 #include <chrono>
 #include <map>
 #include <mutex>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
