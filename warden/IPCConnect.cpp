@@ -14,6 +14,7 @@
 #include <typeinfo>
 
 #include <boost/make_shared.hpp>
+#include <boost/thread/lock_guard.hpp>
 
 #include "framework/GetErrorDescription.h"
 #include "framework/RetryOnEintr.h"
@@ -118,7 +119,7 @@ IPCConnect::ConnectionHolder IPCConnect::StartServer(const RequestSignal::slot_t
     running = true;
     startupError = nullptr;
     startupSem.SetCount(0);
-    pListenerThread = boost::make_shared<boost::thread>([this] { ListenerThread(); });
+    pListenerThread = boost::make_shared<std::thread>([this] { ListenerThread(); });
     startupSem.Wait();
     if (startupError) {
       pListenerThread->join();
@@ -256,20 +257,25 @@ void IPCConnect::ListenerThread() {
 }
 
 void IPCConnect::ServeConnection(int connection) {
-  if (PeerMayCall(connection) && WaitForRequest(connection)) {
-    char buffer[kMaxMessageBytes];
-    const ssize_t count = RetryOnEintr([&] { return ::read(connection, buffer, sizeof buffer); });
-    if (count > 0) {
-      const std::string request(buffer, static_cast<size_t>(count));
-      std::string response;
-      EmitRequest(request, response);
-      if (!response.empty()) {
-        // A client that has gone only loses its answer: MSG_NOSIGNAL keeps SIGPIPE away.
-        RetryOnEintr(
-            [&] { return ::send(connection, response.data(), response.size(), MSG_NOSIGNAL); });
-      }
-      RetryOnEintr([&] { return ::shutdown(connection, SHUT_RDWR); });
+  char buffer[kMaxMessageBytes];
+  ssize_t count = -1;
+  if (PeerMayCall(connection)) {
+    // Usually the request is there already; only a slow client costs the wait.
+    count = RetryOnEintr([&] { return ::recv(connection, buffer, sizeof buffer, MSG_DONTWAIT); });
+    if (count == -1 && errno == EAGAIN && WaitForRequest(connection)) {
+      count = RetryOnEintr([&] { return ::read(connection, buffer, sizeof buffer); });
     }
+  }
+  if (count > 0) {
+    const std::string request(buffer, static_cast<size_t>(count));
+    std::string response;
+    EmitRequest(request, response);
+    if (!response.empty()) {
+      // A client that has gone only loses its answer: MSG_NOSIGNAL keeps SIGPIPE away.
+      RetryOnEintr(
+          [&] { return ::send(connection, response.data(), response.size(), MSG_NOSIGNAL); });
+    }
+    RetryOnEintr([&] { return ::shutdown(connection, SHUT_RDWR); });
   }
   // Not retried: Linux frees the descriptor even when close() reports EINTR.
   ::close(connection);

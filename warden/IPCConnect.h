@@ -7,10 +7,10 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include <boost/shared_ptr.hpp>
 #include <boost/signals2.hpp>
-#include <boost/thread/thread.hpp>
 
 #include "framework/Semaphore.h"
 #include "warden/ProcInfo.h"
@@ -96,7 +96,7 @@ class IPCConnect {
 
   RequestSignal requestSignal;
   std::string socketName;
-  boost::shared_ptr<boost::thread> pListenerThread;
+  boost::shared_ptr<std::thread> pListenerThread;
   TalisFramework::Semaphore startupSem;
   std::atomic<bool> running;
   int listenFd;
