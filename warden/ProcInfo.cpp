@@ -55,7 +55,7 @@ void WriteFailure(int fd, const std::string& prefix, int errorNumber) {
 
 ProcInfo::ProcInfo(int watchedFd) : isFdRecord(true), fd(watchedFd) {}
 
-ProcInfo::ProcInfo() : pipes(boost::make_shared<Pipes>(true)), isFdRecord(false), fd(-1) {
+ProcInfo::ProcInfo() : pipes(new Pipes(true)), isFdRecord(false), fd(-1) {
   Pipes::SetCloseOnExec(pipes->GetReadFd(), true);
   Pipes::SetNonBlocking(pipes->GetReadFd(), true);
   Pipes::SetCloseOnExec(pipes->GetWriteFd(), true);

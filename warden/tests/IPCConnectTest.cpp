@@ -1,13 +1,16 @@
 #include "warden/IPCConnect.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -220,24 +223,33 @@ TEST(IPCConnectTest, ClientGoneBeforeTheAnswer) {
   EXPECT_EQ(IPCConnect::kMaxMessageBytes, server.CallServer("next").size());
 }
 
-// A listener that cannot make its records (here: no descriptor left for its wake-up pipe)
-// fails StartServer instead of leaving it waiting for a handshake.
+// A listener that cannot set itself up fails StartServer instead of leaving it waiting for
+// a handshake. Here every descriptor below 1024 is taken, so the listening socket gets one
+// that select cannot watch and the listener refuses it.
 TEST(IPCConnectTest, ListenerSetUpFailureFailsStartServer) {
-  const int probe = ::dup(0);
-  ASSERT_NE(-1, probe);
-  ::close(probe);
   rlimit saved;
   ASSERT_EQ(0, ::getrlimit(RLIMIT_NOFILE, &saved));
-  rlimit tight = saved;
-  tight.rlim_cur = static_cast<rlim_t>(probe) + 1;  // room for the socket only
+  rlimit roomy = saved;
+  roomy.rlim_cur = std::min<rlim_t>(saved.rlim_max, 4096);
+  if (roomy.rlim_cur < FD_SETSIZE + 16 || ::setrlimit(RLIMIT_NOFILE, &roomy) != 0) {
+    GTEST_SKIP() << "cannot open descriptors beyond " << FD_SETSIZE;
+  }
+  std::vector<int> fillers;
+  for (int fd = 0; fd < FD_SETSIZE; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && ::dup2(2, fd) == fd) {
+      fillers.push_back(fd);
+    }
+  }
   std::atomic<int> calls{0};
   IPCConnect server(UniqueName("setup"));
-  ASSERT_EQ(0, ::setrlimit(RLIMIT_NOFILE, &tight));
   std::string message;
   try {
     server.StartServer([&](IPCConnect&, const std::string&, std::string&) { ++calls; });
   } catch (const std::runtime_error& e) {
     message = e.what();
+  }
+  for (int fd : fillers) {
+    ::close(fd);
   }
   ::setrlimit(RLIMIT_NOFILE, &saved);
   EXPECT_EQ(0u, message.find("IPCConnect::StartServer: the listener could not start: ")) << message;
