@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -20,7 +19,12 @@ using Corvane::Testing::ScopedTempDir;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::string text;
+  char buffer[4096];
+  while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+    text.append(buffer, static_cast<std::size_t>(file.gcount()));
+  }
+  return text;
 }
 
 void WriteFile(const std::string& path, const std::string& text) {

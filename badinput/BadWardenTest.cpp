@@ -56,7 +56,7 @@ std::string Exchange(const std::string& name, const std::string& bytes) {
   EXPECT_EQ(0, ::connect(fd, reinterpret_cast<sockaddr*>(&address), length));
   std::size_t sent = 0;
   while (sent < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + sent, bytes.size() - sent);
+    const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
     if (n <= 0) {
       break;  // the server may stop reading after its one read; the answer still comes
     }

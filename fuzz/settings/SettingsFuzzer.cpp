@@ -12,7 +12,6 @@
 
 #include <exception>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "specimen/SpecimenSettings.h"
@@ -46,7 +45,12 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::string text;
+  char buffer[4096];
+  while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+    text.append(buffer, static_cast<std::size_t>(file.gcount()));
+  }
+  return text;
 }
 
 // Loads `path`; true on success, false when Load refused it with a standard exception.
