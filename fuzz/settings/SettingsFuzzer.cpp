@@ -25,13 +25,28 @@ void Check(bool condition, const char* what) {
   }
 }
 
-// A private directory for the whole run; the fuzzer reuses three files in it.
+// The directory's path for the exit handler, which may run after static strings are gone.
+char removeAtExit[4096];
+
+void RemoveWorkDir() {
+  for (const char* name : {"/Specimen-config.xml", "/first.xml", "/second.xml"}) {
+    char path[sizeof removeAtExit + 32];
+    snprintf(path, sizeof path, "%s%s", removeAtExit, name);
+    unlink(path);
+  }
+  rmdir(removeAtExit);
+}
+
+// A private directory for the whole run, removed at exit; the fuzzer reuses three files
+// in it.
 const std::string& WorkDir() {
   static const std::string dir = [] {
     const char* base = getenv("TMPDIR");
     std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
                           "/fuzz-settings-XXXXXX";
     Check(mkdtemp(&pattern[0]) != nullptr, "cannot make a temporary directory");
+    snprintf(removeAtExit, sizeof removeAtExit, "%s", pattern.c_str());
+    atexit(RemoveWorkDir);
     return pattern;
   }();
   return dir;
