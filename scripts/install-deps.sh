@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the demo need.
-# Idempotent: when everything is present it asks dpkg once and returns; apt-get update
+# Idempotent: when everything is present it only asks dpkg and returns; apt-get update
 # runs only when something is missing.
 set -euo pipefail
 
@@ -15,15 +15,14 @@ packages=(
   libglib2.0-dev clang libclang-rt-dev
 )
 
+# A package counts as present when it is installed for this machine's architecture (or
+# for all); on a machine that also has foreign architectures (the armhf cross build)
+# dpkg-query prints one line per installed architecture.
+arch=$(dpkg --print-architecture)
 missing=()
-while read -r name status; do
-  [ "$status" = "installed" ] || missing+=("$name")
-done < <(dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${packages[@]}" 2>/dev/null || true)
-# dpkg-query prints nothing for packages it has never heard of.
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null | grep -qx installed || {
-    case " ${missing[*]-} " in *" $p "*) ;; *) missing+=("$p") ;; esac
-  }
+  dpkg-query -W -f='${Architecture} ${db:Status-Status}\n' "$p" 2>/dev/null |
+    grep -Eqx "($arch|all) installed" || missing+=("$p")
 done
 
 if [ "${#missing[@]}" -eq 0 ]; then
