@@ -1,3 +1,4 @@
+#include <climits>
 #include <sstream>
 #include <string>
 
@@ -174,7 +175,10 @@ TEST_F(EventsWireTest, TelemetrySettingsChanged) {
             got->GetPendingMessageTreatment());
 
   EXPECT_FALSE(TelemetrySettingsChangedEvent::FromString("KEEP", treatment));
+#if LONG_MAX > 2147483647L
+  // Only a 64-bit long can hold a time the 32-bit wire field cannot carry.
   EXPECT_THROW(sent.SetMaxRetainTime(1L << 40), std::out_of_range);
+#endif
 }
 
 TEST_F(EventsWireTest, SendCommandCompleteCarriesTheResultAnyItself) {

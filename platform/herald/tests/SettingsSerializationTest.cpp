@@ -11,7 +11,9 @@
 #include "platform/herald/PayloadManagerClientSettings.h"
 
 namespace Corvane::Herald {
-namespace {
+// Named, not anonymous: on ARM, libstdc++ orders the type_info of types with internal
+// linkage as equal to unrelated ones, which confuses the archive's class registry.
+namespace settings_test {
 
 // The shape of the driver's settings document: a root holding a text and the records.
 struct Document {
