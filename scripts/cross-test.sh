@@ -35,15 +35,11 @@ cmake -S "$root" -B "$build_dir" "${generator[@]}" \
   "$@"
 nice -n 10 cmake --build "$build_dir" -j "$jobs"
 
-# Tests that cannot run under user-mode emulation:
-#  - the emulator refuses prctl(PR_SET_CHILD_SUBREAPER) with EINVAL, so a server that a
-#    warden client forked is not adopted by the test and cannot be found or reaped;
-#  - the descriptor count of the server is read as soon as the last answer arrives,
-#    before the server has closed that connection; emulation slows the server enough
-#    for the count to include it.
+# Tests that cannot run under user-mode emulation: the emulator refuses
+# prctl(PR_SET_CHILD_SUBREAPER) with EINVAL, so a server that a warden client forked is
+# not adopted by the test and cannot be found or reaped.
 excluded=(
   'WardenProgramTest\.ClientStartsAServerWhenNoneAnswers$'
-  'WardenProgramTest\.NoDescriptorGrowthOverManyExchanges$'
 )
 exclude_args=()
 if [ "${#excluded[@]}" -gt 0 ]; then
