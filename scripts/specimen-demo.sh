@@ -19,19 +19,7 @@ for program in "$specimen" "$ctl"; do
   [ -x "$program" ] || { echo "specimen-demo: $program is not built" >&2; exit 1; }
 done
 
-taken_ports=" "
-free_port() {  # free_port VAR: a TCP port nobody listens on and not handed out before
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 40000))
-    case $taken_ports in *" $port "*) continue ;; esac
-    if ! ss -Htln "sport = :$port" | grep -q .; then
-      taken_ports+="$port "
-      printf -v "$1" '%s' "$port"
-      return
-    fi
-  done
-}
+source "$root/scripts/free-port.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/specimen-demo.XXXXXX")
 pids=()

@@ -19,19 +19,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-taken=" "
-free_port() {  # free_port VAR
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 40000))
-    case $taken in *" $port "*) continue ;; esac
-    if ! ss -Htln "sport = :$port" | grep -q .; then
-      taken+="$port "
-      printf -v "$1" '%s' "$port"
-      return
-    fi
-  done
-}
+source "$root/scripts/free-port.sh"
 retry() {  # retry COMMAND...: up to 20 s
   for _ in $(seq 200); do
     "$@" >/dev/null 2>&1 && return 0

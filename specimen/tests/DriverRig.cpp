@@ -261,3 +261,5 @@ unsigned UShortField(const SpecimenCtl::ReceivedEvent& event, const std::string&
 std::string ResultText(const SpecimenCtl::ReceivedEvent& event) {
   return StringField(event, "Result");
 }
+
+DriverRig* DriverRigTest::rig = nullptr;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <omniORB4/CORBA.h>
 
 #include "specimen/idl/Talis.hh"
@@ -113,3 +114,20 @@ double DoubleField(const SpecimenCtl::ReceivedEvent& event, const std::string& n
 unsigned UShortField(const SpecimenCtl::ReceivedEvent& event, const std::string& name);
 // The driver's results: an Any holding a string.
 std::string ResultText(const SpecimenCtl::ReceivedEvent& event);
+
+// A fixture whose tests share one driver. The first test that needs it starts it from
+// SetUp rather than SetUpTestSuite: a failed suite set-up makes the tests count as
+// skipped, while a failed SetUp fails the test.
+class DriverRigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (rig == nullptr) {
+      rig = new DriverRig();
+    }
+  }
+  static void TearDownTestSuite() {
+    delete rig;
+    rig = nullptr;
+  }
+  static DriverRig* rig;
+};

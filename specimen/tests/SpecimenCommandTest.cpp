@@ -31,28 +31,14 @@ std::vector<std::string> FieldNames(const ReceivedEvent& event) {
   return names;
 }
 
-class SpecimenCommandTest : public ::testing::Test {
+class SpecimenCommandTest : public DriverRigTest {
  protected:
-  // Started from SetUp rather than SetUpTestSuite: a suite set-up failure makes the tests
-  // count as skipped, not failed.
-  void SetUp() override {
-    if (rig == nullptr) {
-      rig = new DriverRig();
-    }
-  }
-  static void TearDownTestSuite() {
-    delete rig;
-    rig = nullptr;
-  }
   // Nothing of the driver's may arrive on the channel for a short while.
   static void ExpectNoEvent() {
     ReceivedEvent event;
     EXPECT_FALSE(rig->AnyEvent(event, milliseconds(100))) << event.Describe();
   }
-  static DriverRig* rig;
 };
-
-DriverRig* SpecimenCommandTest::rig = nullptr;
 
 TEST_F(SpecimenCommandTest, WordsWithoutMeaningReturnTheTimeAndPublishNothing) {
   for (const char* text : {"HELLO 1 2", "\"\"", "  ' '  "}) {

@@ -7,23 +7,7 @@
 
 namespace {
 
-class SpecimenServantTest : public ::testing::Test {
- protected:
-  // Started from SetUp rather than SetUpTestSuite: a suite set-up failure makes the tests
-  // count as skipped, not failed.
-  void SetUp() override {
-    if (rig == nullptr) {
-      rig = new DriverRig();
-    }
-  }
-  static void TearDownTestSuite() {
-    delete rig;
-    rig = nullptr;
-  }
-  static DriverRig* rig;
-};
-
-DriverRig* SpecimenServantTest::rig = nullptr;
+using SpecimenServantTest = DriverRigTest;
 
 TEST_F(SpecimenServantTest, EachOperationWorksThroughTheClientTool) {
   struct Case {
